@@ -1,0 +1,22 @@
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "driver/local_pipelines.h"
+#include "output/json_encoder.h"
+#include "output/line_sink.h"
+#include "output/output.h"
+
+int main(int argc, char** argv) {
+  // A reader that goes away must not kill us with a signal mid-line.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  const sorvi::JsonEncoder encoder;
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+
+  sorvi::StdoutLineSink sink;
+  sorvi::Output output(encoder, sink);
+  sorvi::LocalPipelines pipelines;
+  return sorvi::runDriver(args, output, pipelines);
+}

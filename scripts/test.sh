@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds and runs every test, then again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/build.sh
+ctest --test-dir build --output-on-failure
+
+bash scripts/build.sh asan
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure
