@@ -11,14 +11,18 @@ namespace sorvi::fuzz {
   std::fprintf(stderr, "fuzz check failed: %s\n", what);
   if (!detail.empty()) {
     std::fprintf(stderr, "  detail (%zu bytes): ", detail.size());
-    for (const char c : detail) std::fprintf(stderr, "%02x", static_cast<unsigned char>(c));
+    for (const char c : detail) {
+      std::fprintf(stderr, "%02x", static_cast<unsigned char>(c));
+    }
     std::fprintf(stderr, "\n");
   }
   std::abort();
 }
 
 inline void check(bool ok, const char* what, std::string_view detail = {}) {
-  if (!ok) fail(what, detail);
+  if (!ok) {
+    fail(what, detail);
+  }
 }
 
 // Well-formed UTF-8 by the table of the Unicode standard (no overlongs, no

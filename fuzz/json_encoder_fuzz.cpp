@@ -4,10 +4,10 @@
 // confidence to the bit).
 #include <unicode/unistr.h>
 
+#include <fuzzer/FuzzedDataProvider.h>
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <fuzzer/FuzzedDataProvider.h>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -43,20 +43,28 @@ OcrResult decodeRecord(FuzzedDataProvider& input) {
     std::vector<uint8_t> bits = input.ConsumeBytes<uint8_t>(8);
     bits.resize(8);
     uint64_t raw = 0;
-    for (int k = 7; k >= 0; --k) raw = (raw << 8) | bits[static_cast<size_t>(k)];
-    double value = 0;
-    std::memcpy(&value, &raw, sizeof value);
-    record.confidence = value;
+    for (int k = 7; k >= 0; --k) {
+      raw = (raw << 8) | bits[static_cast<size_t>(k)];
+    }
+    record.confidence = std::bit_cast<double>(raw);
   }
   record.path = input.ConsumeRandomLengthString();
-  if ((flags & kText) != 0) record.text = input.ConsumeRandomLengthString();
+  if ((flags & kText) != 0) {
+    record.text = input.ConsumeRandomLengthString();
+  }
   if ((flags & kExif) != 0) {
     ExifData exif;
-    if ((flags & kDateTaken) != 0) exif.date_taken = input.ConsumeRandomLengthString();
-    if ((flags & kGps) != 0) exif.gps = input.ConsumeRandomLengthString();
+    if ((flags & kDateTaken) != 0) {
+      exif.date_taken = input.ConsumeRandomLengthString();
+    }
+    if ((flags & kGps) != 0) {
+      exif.gps = input.ConsumeRandomLengthString();
+    }
     record.exif = exif;
   }
-  if ((flags & kError) != 0) record.error = input.ConsumeRandomLengthString();
+  if ((flags & kError) != 0) {
+    record.error = input.ConsumeRandomLengthString();
+  }
   return record;
 }
 
@@ -64,10 +72,11 @@ OcrResult decodeRecord(FuzzedDataProvider& input) {
 void checkSubstitution(const std::string& bytes) {
   const std::string valid = toValidUtf8(bytes);
   check(isValidUtf8(valid), "toValidUtf8 gave invalid UTF-8", bytes);
-  if (isValidUtf8(bytes)) check(valid == bytes, "toValidUtf8 changed valid text", bytes);
+  if (isValidUtf8(bytes)) {
+    check(valid == bytes, "toValidUtf8 changed valid text", bytes);
+  }
   std::string viaIcu;
-  icu::UnicodeString::fromUTF8(
-      icu::StringPiece(bytes.data(), static_cast<int32_t>(bytes.size())))
+  icu::UnicodeString::fromUTF8(icu::StringPiece(bytes.data(), static_cast<int32_t>(bytes.size())))
       .toUTF8String(viaIcu);
   check(valid == viaIcu, "toValidUtf8 differs from ICU", bytes);
 }
@@ -79,15 +88,19 @@ void checkEscapes(const std::string& line) {
     const auto c = static_cast<unsigned char>(line[i]);
     check(c >= 0x20, "raw control byte in line", line);
     check(c != '/', "unescaped solidus", line);
-    if (c != '\\') continue;
+    if (c != '\\') {
+      continue;
+    }
     check(i + 1 < line.size(), "line ends in an escape", line);
     const char kind = line[++i];
-    if (kind != 'u') continue;
+    if (kind != 'u') {
+      continue;
+    }
     check(i + 4 < line.size(), "short \\u escape", line);
     const unsigned long code = std::stoul(line.substr(i + 1, 4), nullptr, 16);
-    check(code < 0x20 && code != '\n' && code != '\r' && code != '\t' && code != '\b' &&
-              code != '\f',
-          "needless \\u escape", line);
+    check(
+        code < 0x20 && code != '\n' && code != '\r' && code != '\t' && code != '\b' && code != '\f',
+        "needless \\u escape", line);
     i += 4;
   }
 }
@@ -131,7 +144,7 @@ void checkRecord(const OcrResult& record) {
     check(object.contains("confidence") && object.at("confidence").is_number(),
           "confidence missing", *line);
     const double back = object.at("confidence").get<double>();
-    check(std::memcmp(&back, &*record.confidence, sizeof back) == 0,
+    check(std::bit_cast<uint64_t>(back) == std::bit_cast<uint64_t>(*record.confidence),
           "confidence does not read back to the bit", *line);
   }
   if (record.exif) {

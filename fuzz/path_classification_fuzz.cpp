@@ -19,7 +19,9 @@ constexpr std::array<std::string_view, 6> kImages = {"png", "jpg", "jpeg", "heic
 // The last run of bytes that holds no slash, or empty.
 std::string_view lastComponent(std::string_view path) {
   const size_t end = path.find_last_not_of('/');
-  if (end == std::string_view::npos) return {};
+  if (end == std::string_view::npos) {
+    return {};
+  }
   const size_t slash = path.find_last_of('/', end);
   const size_t begin = slash == std::string_view::npos ? 0 : slash + 1;
   return path.substr(begin, end + 1 - begin);
@@ -47,8 +49,8 @@ void checkPath(std::string_view path) {
   const bool isPdf = lowered == "pdf";
   check((classification.kind == PathKind::kImage) == isImage, "image kind", path);
   check((classification.kind == PathKind::kPdf) == isPdf, "pdf kind", path);
-  check((classification.kind == PathKind::kUnsupported) == (!isImage && !isPdf),
-        "unsupported kind", path);
+  check((classification.kind == PathKind::kUnsupported) == (!isImage && !isPdf), "unsupported kind",
+        path);
 }
 
 }  // namespace
