@@ -24,7 +24,7 @@ namespace {
 constexpr std::uint64_t kGiB = 1ULL << 30;
 constexpr std::uint64_t kMaxAddressSpace = 8 * kGiB;
 
-std::uint64_t addressSpaceLimit() {
+[[maybe_unused]] std::uint64_t addressSpaceLimit() {
   const long pages = ::sysconf(_SC_PHYS_PAGES);
   const long pageSize = ::sysconf(_SC_PAGE_SIZE);
   if (pages <= 0 || pageSize <= 0) return kMaxAddressSpace;
