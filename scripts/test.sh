@@ -12,4 +12,4 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure
 
 # A short libFuzzer run of every target in fuzz/ (longer: bash scripts/fuzz.sh 300).
-bash scripts/fuzz.sh 15
+bash scripts/fuzz.sh 10
