@@ -12,20 +12,21 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=
   -DSORVI_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target sorvi_fuzzers
 
-for source in fuzz/*_fuzz.cpp; do
-  target=$(basename "$source" .cpp)
+while read -r target; do
   corpus="build-fuzz/corpus/$target"
   artifacts="build-fuzz/artifacts/$target/"
   log="build-fuzz/$target.log"
-  mkdir -p "$corpus" "$artifacts" "fuzz/corpus/$target"
+  mkdir -p "$corpus" "$artifacts"
+  seeds=()
+  [[ -d "fuzz/corpus/$target" ]] && seeds=("fuzz/corpus/$target")
   # The first directory collects new inputs; the committed seeds stay as they are.
   if ! "build-fuzz/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="$artifacts" "$corpus" "fuzz/corpus/$target" \
-    >"$log" 2>&1; then
+    -print_final_stats=1 -artifact_prefix="$artifacts" "$corpus" "${seeds[@]}" \
+    </dev/null >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz: $target failed; see $log and $artifacts" >&2
     exit 1
   fi
   echo "fuzz: $target: $(grep -m1 -o 'stat::number_of_executed_units: [0-9]*' "$log" |
     grep -o '[0-9]*$') runs in ${seconds}s, no failure"
-done
+done <build-fuzz/fuzz/targets.txt
