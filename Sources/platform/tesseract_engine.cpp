@@ -1,0 +1,119 @@
+#include "platform/tesseract_engine.h"
+
+#include <leptonica/allheaders.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+#include <tesseract/resultiterator.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/openmp_threads.h"
+#include "platform/tesseract_pixels.h"
+
+namespace sorvi {
+namespace {
+
+// Where Debian's tesseract-ocr-eng puts the model.
+constexpr const char* kDebianTessdata = "/usr/share/tesseract-ocr/5/tessdata";
+constexpr const char* kLanguage = "eng";
+
+void silenceLibraries() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    setMsgSeverity(L_SEVERITY_NONE);
+    leptSetStderrHandler([](const char*) {});
+  });
+}
+
+// Debian's path when the model is there, else the library's own default
+// (which also honours TESSDATA_PREFIX).
+const char* tessdataDir() {
+  std::error_code error;
+  const std::string model = std::string(kDebianTessdata) + "/" + kLanguage + ".traineddata";
+  return std::filesystem::exists(model, error) ? kDebianTessdata : nullptr;
+}
+
+bool cancelWhenAbandoned(void* abandoned, int /*words*/) {
+  return static_cast<const std::atomic<bool>*>(abandoned)->load();
+}
+
+// Line text without the line and paragraph separators Tesseract appends.
+std::string withoutTrailingSeparators(const char* text) {
+  std::string line(text);
+  while (!line.empty() && line.back() == '\n') line.pop_back();
+  return line;
+}
+
+class TesseractEngine : public TextEngine {
+ public:
+  explicit TesseractEngine(TesseractSettings settings) : settings_(settings) {}
+
+  EngineOutput recognize(const RasterImage& image, const std::atomic<bool>& abandoned) override {
+    const EngineOutput failure{.failed = true, .results = std::nullopt};
+    try {
+      keepOpenMpOnCallingThread();
+      const auto rgb = rgbOverWhite(image);
+      if (!rgb || !ready()) return failure;
+
+      api_.SetImage(rgb->data(), image.width, image.height, 3, image.width * 3);
+      tesseract::ETEXT_DESC monitor;
+      monitor.cancel = &cancelWhenAbandoned;
+      monitor.cancel_this = const_cast<std::atomic<bool>*>(&abandoned);
+      if (api_.Recognize(&monitor) != 0 || abandoned) {
+        api_.Clear();
+        return failure;
+      }
+      EngineOutput output{.failed = false, .results = readLines()};
+      api_.Clear();
+      return output;
+    } catch (...) {
+      api_.Clear();
+      return failure;
+    }
+  }
+
+ private:
+  // Loads the model once; a failed load is tried again next time.
+  bool ready() {
+    if (ready_) return true;
+    silenceLibraries();
+    std::vector<std::string> names{"debug_file"};
+    std::vector<std::string> values{"/dev/null"};
+    if (api_.Init(tessdataDir(), kLanguage, tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values,
+                  false) != 0) {
+      return false;
+    }
+    api_.SetPageSegMode(static_cast<tesseract::PageSegMode>(settings_.pageSegMode));
+    ready_ = true;
+    return true;
+  }
+
+  std::vector<EngineObservation> readLines() {
+    std::vector<EngineObservation> lines;
+    const std::unique_ptr<tesseract::ResultIterator> it(api_.GetIterator());
+    if (!it || it->Empty(tesseract::RIL_TEXTLINE)) return lines;
+    do {
+      EngineObservation line;
+      line.confidence = it->Confidence(tesseract::RIL_TEXTLINE) / 100.0F;
+      const std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_TEXTLINE));
+      if (text) line.topCandidate = withoutTrailingSeparators(text.get());
+      lines.push_back(std::move(line));
+    } while (it->Next(tesseract::RIL_TEXTLINE));
+    return lines;
+  }
+
+  TesseractSettings settings_;
+  tesseract::TessBaseAPI api_;
+  bool ready_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<TextEngine> makeTesseractEngine(TesseractSettings settings) {
+  return std::make_unique<TesseractEngine>(settings);
+}
+
+}  // namespace sorvi
