@@ -1,7 +1,7 @@
 // Runs the recognizer on image files decoded by Leptonica and prints one
 // JSON line per file, like the tool does: measures the engine layer alone.
 //
-//   sorvi_bench_engine [--psm N] IMAGE...
+//   sorvi_bench_engine [--psm N] [--deadline SECONDS] IMAGE...
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,12 +18,14 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   sorvi::TesseractSettings settings;
-  if (args.size() >= 2 && args[0] == "--psm") {
-    settings.pageSegMode = std::atoi(args[1].c_str());
+  std::chrono::duration<double> deadline = sorvi::kRecognitionDeadline;
+  while (args.size() >= 2 && (args[0] == "--psm" || args[0] == "--deadline")) {
+    if (args[0] == "--psm") settings.pageSegMode = std::atoi(args[1].c_str());
+    if (args[0] == "--deadline") deadline = std::chrono::duration<double>(std::atof(args[1].c_str()));
     args.erase(args.begin(), args.begin() + 2);
   }
   sorvi::EngineRecognizer recognizer([settings] { return sorvi::makeTesseractEngine(settings); },
-                                     sorvi::kRecognitionDeadline);
+                                     deadline);
   for (const std::string& path : args) {
     nlohmann::json record{{"path", path}};
     const auto image = sorvi::readImageWithLeptonica(path);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/openmp_threads.h"
+#include "platform/tesseract_lines.h"
 #include "platform/tesseract_pixels.h"
 
 namespace sorvi {
@@ -38,13 +39,6 @@ const char* tessdataDir() {
 
 bool cancelWhenAbandoned(void* abandoned, int /*words*/) {
   return static_cast<const std::atomic<bool>*>(abandoned)->load();
-}
-
-// Line text without the line and paragraph separators Tesseract appends.
-std::string withoutTrailingSeparators(const char* text) {
-  std::string line(text);
-  while (!line.empty() && line.back() == '\n') line.pop_back();
-  return line;
 }
 
 class TesseractEngine : public TextEngine {
@@ -99,7 +93,10 @@ class TesseractEngine : public TextEngine {
       EngineObservation line;
       line.confidence = it->Confidence(tesseract::RIL_TEXTLINE) / 100.0F;
       const std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_TEXTLINE));
-      if (text) line.topCandidate = withoutTrailingSeparators(text.get());
+      if (text) {
+        if (isBlankLine(text.get())) continue;
+        line.topCandidate = withoutLineSeparators(text.get());
+      }
       lines.push_back(std::move(line));
     } while (it->Next(tesseract::RIL_TEXTLINE));
     return lines;
