@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
   std::chrono::duration<double> deadline = sorvi::kRecognitionDeadline;
   while (args.size() >= 2 && (args[0] == "--psm" || args[0] == "--deadline")) {
     if (args[0] == "--psm") settings.pageSegMode = std::atoi(args[1].c_str());
-    if (args[0] == "--deadline") deadline = std::chrono::duration<double>(std::atof(args[1].c_str()));
+    if (args[0] == "--deadline")
+      deadline = std::chrono::duration<double>(std::atof(args[1].c_str()));
     args.erase(args.begin(), args.begin() + 2);
   }
   sorvi::EngineRecognizer recognizer([settings] { return sorvi::makeTesseractEngine(settings); },

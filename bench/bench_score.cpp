@@ -115,8 +115,8 @@ Run loadRun(const std::string& label, double seconds, const fs::path& source,
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const auto firstBreak = std::find(args.begin(), args.end(), "--");
-  const auto secondBreak = std::find(firstBreak == args.end() ? args.end() : firstBreak + 1,
-                                     args.end(), "--");
+  const auto secondBreak =
+      std::find(firstBreak == args.end() ? args.end() : firstBreak + 1, args.end(), "--");
   if (firstBreak - args.begin() != 2 || secondBreak == args.end() ||
       (args.end() - secondBreak - 1) % 3 != 0) {
     std::cerr << "usage: sorvi_bench_score GT_DIR REFERENCE_LABEL -- IMAGE... -- "

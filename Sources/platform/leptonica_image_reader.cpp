@@ -33,10 +33,10 @@ std::shared_ptr<const RasterImage> readImageWithLeptonica(const std::string& pat
       l_int32 b = 0;
       l_int32 a = 0;
       extractRGBAValues(row[x], &r, &g, &b, &a);
-      image->rgba.insert(image->rgba.end(), {static_cast<std::uint8_t>(r),
-                                             static_cast<std::uint8_t>(g),
-                                             static_cast<std::uint8_t>(b),
-                                             static_cast<std::uint8_t>(hasAlpha ? a : 255)});
+      image->rgba.insert(
+          image->rgba.end(),
+          {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b),
+           static_cast<std::uint8_t>(hasAlpha ? a : 255)});
     }
   }
   return image;

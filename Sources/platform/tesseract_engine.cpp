@@ -49,10 +49,13 @@ class TesseractEngine : public TextEngine {
     const EngineOutput failure{.failed = true, .results = std::nullopt};
     try {
       keepOpenMpOnCallingThread();
-      const auto rgb = rgbOverWhite(image);
-      if (!rgb || !ready()) return failure;
+      const auto pixels = pixelsOverWhite(image);
+      // Loading the model is not interruptible either; skip the rest if the
+      // call gave up meanwhile.
+      if (!pixels || !ready() || abandoned) return failure;
 
-      api_.SetImage(rgb->data(), image.width, image.height, 3, image.width * 3);
+      api_.SetImage(pixels->bytes.data(), image.width, image.height, pixels->bytesPerPixel,
+                    image.width * pixels->bytesPerPixel);
       tesseract::ETEXT_DESC monitor;
       monitor.cancel = &cancelWhenAbandoned;
       monitor.cancel_this = const_cast<std::atomic<bool>*>(&abandoned);

@@ -5,7 +5,7 @@
 
 namespace sorvi {
 
-std::optional<std::vector<std::uint8_t>> rgbOverWhite(const RasterImage& image) {
+std::optional<EnginePixels> pixelsOverWhite(const RasterImage& image) {
   if (image.width <= 0 || image.height <= 0) return std::nullopt;
   const auto width = static_cast<std::size_t>(image.width);
   const auto height = static_cast<std::size_t>(image.height);
@@ -13,7 +13,10 @@ std::optional<std::vector<std::uint8_t>> rgbOverWhite(const RasterImage& image) 
   const std::size_t pixels = width * height;
   if (image.rgba.size() != pixels * 4) return std::nullopt;
 
-  std::vector<std::uint8_t> rgb(pixels * 3);
+  EnginePixels result;
+  std::vector<std::uint8_t>& rgb = result.bytes;
+  rgb.resize(pixels * 3);
+  bool grey = true;
   const std::uint8_t* in = image.rgba.data();
   std::uint8_t* out = rgb.data();
   for (std::size_t i = 0; i < pixels; ++i, in += 4, out += 3) {
@@ -22,8 +25,15 @@ std::optional<std::vector<std::uint8_t>> rgbOverWhite(const RasterImage& image) 
     for (int c = 0; c < 3; ++c) {
       out[c] = static_cast<std::uint8_t>((in[c] * alpha + white + 127) / 255);
     }
+    grey = grey && out[0] == out[1] && out[1] == out[2];
   }
-  return rgb;
+  if (grey) {
+    for (std::size_t i = 0; i < pixels; ++i) rgb[i] = rgb[i * 3];
+    rgb.resize(pixels);
+    rgb.shrink_to_fit();
+    result.bytesPerPixel = 1;
+  }
+  return result;
 }
 
 }  // namespace sorvi

@@ -86,16 +86,17 @@ TEST(EngineRecognizer, AbandonsALateRecognitionWithoutWaitingForIt) {
   std::promise<void> release;
   const std::shared_future<void> released = release.get_future().share();
   std::atomic<bool> sawAbandoned{false};
-  FakeFactory factory{.behaviour = [&](const RasterImage& image, const std::atomic<bool>& abandoned) {
-    if (image.width == 1) {
-      // Ignores the request to stop until the test lets it go, like layout
-      // analysis, which cannot be interrupted.
-      released.wait();
-      sawAbandoned = abandoned.load();
-      return reading("late", 1.0F);
-    }
-    return reading("next", 0.5F);
-  }};
+  FakeFactory factory{
+      .behaviour = [&](const RasterImage& image, const std::atomic<bool>& abandoned) {
+        if (image.width == 1) {
+          // Ignores the request to stop until the test lets it go, like layout
+          // analysis, which cannot be interrupted.
+          released.wait();
+          sawAbandoned = abandoned.load();
+          return reading("late", 1.0F);
+        }
+        return reading("next", 0.5F);
+      }};
   {
     EngineRecognizer recognizer(factory.get(), 300ms);
     const auto start = std::chrono::steady_clock::now();
