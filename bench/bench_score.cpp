@@ -32,7 +32,9 @@ namespace fs = std::filesystem;
 
 std::optional<std::string> readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
+  if (!in) {
+    return std::nullopt;
+  }
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -42,8 +44,12 @@ std::u32string normalized(const std::string& utf8, bool foldCase) {
   UErrorCode status = U_ZERO_ERROR;
   const icu::Normalizer2* nfkc = icu::Normalizer2::getNFKCInstance(status);
   icu::UnicodeString text = icu::UnicodeString::fromUTF8(utf8);
-  if (U_SUCCESS(status)) text = nfkc->normalize(text, status);
-  if (foldCase) text.foldCase();
+  if (U_SUCCESS(status)) {
+    text = nfkc->normalize(text, status);
+  }
+  if (foldCase) {
+    text.foldCase();
+  }
   std::u32string out;
   bool pendingSpace = false;
   for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
@@ -52,7 +58,9 @@ std::u32string normalized(const std::string& utf8, bool foldCase) {
       pendingSpace = !out.empty();
       continue;
     }
-    if (pendingSpace) out += U' ';
+    if (pendingSpace) {
+      out += U' ';
+    }
     pendingSpace = false;
     out += static_cast<char32_t>(c);
   }
@@ -62,7 +70,9 @@ std::u32string normalized(const std::string& utf8, bool foldCase) {
 bool hasNoLowercase(const std::string& utf8) {
   const icu::UnicodeString text = icu::UnicodeString::fromUTF8(utf8);
   for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
-    if (u_islower(text.char32At(i))) return false;
+    if (u_islower(text.char32At(i))) {
+      return false;
+    }
   }
   return true;
 }
@@ -70,7 +80,9 @@ bool hasNoLowercase(const std::string& utf8) {
 std::size_t editDistance(const std::u32string& a, const std::u32string& b) {
   std::vector<std::size_t> previous(b.size() + 1);
   std::vector<std::size_t> current(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+  for (std::size_t j = 0; j <= b.size(); ++j) {
+    previous[j] = j;
+  }
   for (std::size_t i = 1; i <= a.size(); ++i) {
     current[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
@@ -95,7 +107,9 @@ Run loadRun(const std::string& label, double seconds, const fs::path& source,
   if (fs::is_directory(source)) {
     for (const std::string& image : images) {
       const auto text = readFile(source / (fs::path(image).stem().string() + ".txt"));
-      if (text) run.texts[image] = *text;
+      if (text) {
+        run.texts[image] = *text;
+      }
     }
     return run;
   }
@@ -103,9 +117,15 @@ Run loadRun(const std::string& label, double seconds, const fs::path& source,
   std::string line;
   while (std::getline(in, line)) {
     const auto record = nlohmann::json::parse(line, nullptr, false);
-    if (record.is_discarded() || !record.contains("path")) continue;
-    if (record.contains("error")) ++run.errors;
-    if (record.contains("text")) run.texts[record["path"].get<std::string>()] = record["text"];
+    if (record.is_discarded() || !record.contains("path")) {
+      continue;
+    }
+    if (record.contains("error")) {
+      ++run.errors;
+    }
+    if (record.contains("text")) {
+      run.texts[record["path"].get<std::string>()] = record["text"];
+    }
   }
   return run;
 }
@@ -124,7 +144,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path gtDir = args[0];
-  const std::string reference = args[1];
+  const std::string& reference = args[1];
   const std::vector<std::string> images(firstBreak + 1, secondBreak);
 
   std::vector<Run> runs;
@@ -136,12 +156,16 @@ int main(int argc, char** argv) {
   std::vector<std::size_t> totalEdits(runs.size());
   std::size_t totalLength = 0;
   std::printf("%-34s %6s", "CER per image", "chars");
-  for (const Run& run : runs) std::printf(" %14.14s", run.label.c_str());
+  for (const Run& run : runs) {
+    std::printf(" %14.14s", run.label.c_str());
+  }
   std::printf("\n");
   for (const std::string& image : images) {
     const fs::path gtPath = gtDir / (fs::path(image).stem().string() + ".gt.txt");
     const auto gt = readFile(gtPath);
-    if (!gt) continue;
+    if (!gt) {
+      continue;
+    }
     const bool foldCase = hasNoLowercase(*gt);
     const std::u32string truth = normalized(*gt, foldCase);
     totalLength += truth.size();
@@ -152,21 +176,26 @@ int main(int argc, char** argv) {
           found == runs[r].texts.end() ? std::u32string() : normalized(found->second, foldCase);
       const std::size_t edits = editDistance(truth, hypothesis);
       totalEdits[r] += edits;
-      std::printf(" %14.3f", truth.empty() ? 0.0 : static_cast<double>(edits) / truth.size());
+      std::printf(" %14.3f", truth.empty()
+                                 ? 0.0
+                                 : static_cast<double>(edits) / static_cast<double>(truth.size()));
     }
     std::printf("\n");
   }
 
   double referenceSeconds = 0;
   for (const Run& run : runs) {
-    if (run.label == reference) referenceSeconds = run.seconds;
+    if (run.label == reference) {
+      referenceSeconds = run.seconds;
+    }
   }
-  const double count = static_cast<double>(images.size());
+  const auto count = static_cast<double>(images.size());
   std::printf("\n%-34s %10s %12s %10s %8s\n", "run", "s/image", "time ratio", "CER", "errors");
   for (std::size_t r = 0; r < runs.size(); ++r) {
     const double perImage = runs[r].seconds / count;
     const double ratio = referenceSeconds > 0 ? runs[r].seconds / referenceSeconds : 0;
-    const double cer = totalLength > 0 ? static_cast<double>(totalEdits[r]) / totalLength : 0;
+    const double cer =
+        totalLength > 0 ? static_cast<double>(totalEdits[r]) / static_cast<double>(totalLength) : 0;
     std::printf("%-34.34s %10.3f %11.2fx %10.4f %8d\n", runs[r].label.c_str(), perImage, ratio, cer,
                 runs[r].errors);
   }

@@ -15,10 +15,14 @@ using PixPtr = std::unique_ptr<Pix, PixDeleter>;
 std::shared_ptr<const RasterImage> readImageWithLeptonica(const std::string& path) {
   setMsgSeverity(L_SEVERITY_NONE);
   const PixPtr decoded(pixRead(path.c_str()));
-  if (!decoded) return nullptr;
+  if (!decoded) {
+    return nullptr;
+  }
   const bool hasAlpha = pixGetDepth(decoded.get()) == 32 && pixGetSpp(decoded.get()) == 4;
   const PixPtr pix(pixConvertTo32(decoded.get()));
-  if (!pix) return nullptr;
+  if (!pix) {
+    return nullptr;
+  }
 
   auto image = std::make_shared<RasterImage>();
   image->width = static_cast<int>(pixGetWidth(pix.get()));

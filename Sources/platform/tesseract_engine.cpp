@@ -37,6 +37,8 @@ const char* tessdataDir() {
   return std::filesystem::exists(model, error) ? kDebianTessdata : nullptr;
 }
 
+EngineOutput failure() { return {.failed = true, .results = std::nullopt}; }
+
 bool cancelWhenAbandoned(void* abandoned, int /*words*/) {
   return static_cast<const std::atomic<bool>*>(abandoned)->load();
 }
@@ -46,13 +48,14 @@ class TesseractEngine : public TextEngine {
   explicit TesseractEngine(TesseractSettings settings) : settings_(settings) {}
 
   EngineOutput recognize(const RasterImage& image, const std::atomic<bool>& abandoned) override {
-    const EngineOutput failure{.failed = true, .results = std::nullopt};
     try {
       keepOpenMpOnCallingThread();
       const auto pixels = pixelsOverWhite(image);
       // Loading the model is not interruptible either; skip the rest if the
       // call gave up meanwhile.
-      if (!pixels || !ready() || abandoned) return failure;
+      if (!pixels || !ready() || abandoned) {
+        return failure();
+      }
 
       api_.SetImage(pixels->bytes.data(), image.width, image.height, pixels->bytesPerPixel,
                     image.width * pixels->bytesPerPixel);
@@ -61,21 +64,23 @@ class TesseractEngine : public TextEngine {
       monitor.cancel_this = const_cast<std::atomic<bool>*>(&abandoned);
       if (api_.Recognize(&monitor) != 0 || abandoned) {
         api_.Clear();
-        return failure;
+        return failure();
       }
       EngineOutput output{.failed = false, .results = readLines()};
       api_.Clear();
       return output;
     } catch (...) {
       api_.Clear();
-      return failure;
+      return failure();
     }
   }
 
  private:
   // Loads the model once; a failed load is tried again next time.
   bool ready() {
-    if (ready_) return true;
+    if (ready_) {
+      return true;
+    }
     silenceLibraries();
     std::vector<std::string> names{"debug_file"};
     std::vector<std::string> values{"/dev/null"};
@@ -91,13 +96,17 @@ class TesseractEngine : public TextEngine {
   std::vector<EngineObservation> readLines() {
     std::vector<EngineObservation> lines;
     const std::unique_ptr<tesseract::ResultIterator> it(api_.GetIterator());
-    if (!it || it->Empty(tesseract::RIL_TEXTLINE)) return lines;
+    if (!it || it->Empty(tesseract::RIL_TEXTLINE)) {
+      return lines;
+    }
     do {
       EngineObservation line;
       line.confidence = it->Confidence(tesseract::RIL_TEXTLINE) / 100.0F;
       const std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_TEXTLINE));
       if (text) {
-        if (isBlankLine(text.get())) continue;
+        if (isBlankLine(text.get())) {
+          continue;
+        }
         line.topCandidate = withoutLineSeparators(text.get());
       }
       lines.push_back(std::move(line));

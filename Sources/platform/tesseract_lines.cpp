@@ -3,7 +3,9 @@
 namespace sorvi {
 
 std::string withoutLineSeparators(std::string_view line) {
-  while (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  while (!line.empty() && line.back() == '\n') {
+    line.remove_suffix(1);
+  }
   return std::string(line);
 }
 

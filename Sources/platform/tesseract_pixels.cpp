@@ -6,12 +6,18 @@
 namespace sorvi {
 
 std::optional<EnginePixels> pixelsOverWhite(const RasterImage& image) {
-  if (image.width <= 0 || image.height <= 0) return std::nullopt;
+  if (image.width <= 0 || image.height <= 0) {
+    return std::nullopt;
+  }
   const auto width = static_cast<std::size_t>(image.width);
   const auto height = static_cast<std::size_t>(image.height);
-  if (width > std::numeric_limits<std::size_t>::max() / 4 / height) return std::nullopt;
+  if (width > std::numeric_limits<std::size_t>::max() / 4 / height) {
+    return std::nullopt;
+  }
   const std::size_t pixels = width * height;
-  if (image.rgba.size() != pixels * 4) return std::nullopt;
+  if (image.rgba.size() != pixels * 4) {
+    return std::nullopt;
+  }
 
   EnginePixels result;
   std::vector<std::uint8_t>& rgb = result.bytes;
@@ -28,7 +34,9 @@ std::optional<EnginePixels> pixelsOverWhite(const RasterImage& image) {
     grey = grey && out[0] == out[1] && out[1] == out[2];
   }
   if (grey) {
-    for (std::size_t i = 0; i < pixels; ++i) rgb[i] = rgb[i * 3];
+    for (std::size_t i = 0; i < pixels; ++i) {
+      rgb[i] = rgb[i * 3];
+    }
     rgb.resize(pixels);
     rgb.shrink_to_fit();
     result.bytesPerPixel = 1;

@@ -5,7 +5,9 @@
 namespace sorvi {
 
 RecognitionOutcome condenseObservations(const EngineOutput& output) {
-  if (output.failed || !output.results || output.results->empty()) return {};
+  if (output.failed || !output.results || output.results->empty()) {
+    return {};
+  }
   const auto& observations = *output.results;
   // All or nothing: one foreign observation spoils the whole list.
   if (!std::all_of(observations.begin(), observations.end(),
@@ -18,14 +20,22 @@ RecognitionOutcome condenseObservations(const EngineOutput& output) {
   int count = 0;
   for (const EngineObservation& observation : observations) {
     // Written so that NaN fails the test too.
-    if (!(observation.confidence >= kMinimumObservationConfidence)) continue;
-    if (!observation.topCandidate) continue;
-    if (count > 0) text += '\n';
+    if (!(observation.confidence >= kMinimumObservationConfidence)) {
+      continue;
+    }
+    if (!observation.topCandidate) {
+      continue;
+    }
+    if (count > 0) {
+      text += '\n';
+    }
     text += *observation.topCandidate;
     sum += static_cast<double>(observation.confidence);
     ++count;
   }
-  if (count == 0) return {};
+  if (count == 0) {
+    return {};
+  }
   return {std::move(text), sum / count};
 }
 

@@ -22,7 +22,9 @@ std::unique_ptr<TextEngine> EnginePool::take() {
 }
 
 void EnginePool::giveBack(std::unique_ptr<TextEngine> engine) {
-  if (!engine) return;
+  if (!engine) {
+    return;
+  }
   std::unique_ptr<TextEngine> surplus;
   {
     const std::lock_guard lock(mutex_);

@@ -31,7 +31,9 @@ constexpr std::size_t kMaxIdleEngines = 2;
 EngineOutput recognizeWithPool(EnginePool& pool, const RasterImage& image,
                                const std::atomic<bool>& abandoned) {
   std::unique_ptr<TextEngine> engine = pool.take();
-  if (!engine) return {.failed = true, .results = std::nullopt};
+  if (!engine) {
+    return {.failed = true, .results = std::nullopt};
+  }
   EngineOutput output = engine->recognize(image, abandoned);
   pool.giveBack(std::move(engine));
   return output;
@@ -45,12 +47,16 @@ EngineRecognizer::EngineRecognizer(TextEngineFactory factory,
       pool_(std::make_shared<EnginePool>(std::move(factory), kMaxIdleEngines)) {}
 
 EngineRecognizer::~EngineRecognizer() {
-  for (LateWorker& late : lateWorkers_) late.thread.join();
+  for (LateWorker& late : lateWorkers_) {
+    late.thread.join();
+  }
 }
 
 RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage> image) {
   joinFinishedLateWorkers();
-  if (!image) return {};
+  if (!image) {
+    return {};
+  }
 
   auto call = std::make_shared<Call>();
   std::thread worker;
@@ -80,12 +86,14 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
     return {};
   }
   worker.join();  // it has signalled, so it is about to end
-  return {std::move(call->text), std::move(call->confidence)};
+  return {std::move(call->text), call->confidence};
 }
 
 void EngineRecognizer::joinFinishedLateWorkers() {
   std::erase_if(lateWorkers_, [](LateWorker& late) {
-    if (!late.call->finished) return false;
+    if (!late.call->finished) {
+      return false;
+    }
     late.thread.join();
     return true;
   });

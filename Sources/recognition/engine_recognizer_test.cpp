@@ -65,8 +65,12 @@ TEST(EngineRecognizer, MakesOneEngineLazilyAndReusesIt) {
 
 TEST(EngineRecognizer, EngineFailuresGiveBothAbsent) {
   FakeFactory factory{.behaviour = [](const RasterImage& image, const std::atomic<bool>&) {
-    if (image.width == 1) return EngineOutput{.failed = true, .results = std::nullopt};
-    if (image.width == 2) throw std::runtime_error("engine broke");
+    if (image.width == 1) {
+      return EngineOutput{.failed = true, .results = std::nullopt};
+    }
+    if (image.width == 2) {
+      throw std::runtime_error("engine broke");
+    }
     return reading("fine", 0.9F);
   }};
   EngineRecognizer recognizer(factory.get(), 5s);
@@ -113,7 +117,9 @@ TEST(EngineRecognizer, AbandonsALateRecognitionWithoutWaitingForIt) {
 
     release.set_value();
     // The late result lands in the abandoned call's state, never here.
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(recognizer.ocrImage(image(2)).text, "next");
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(recognizer.ocrImage(image(2)).text, "next");
+    }
   }  // the destructor waits for the late worker
   EXPECT_TRUE(sawAbandoned);
 }

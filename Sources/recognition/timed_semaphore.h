@@ -26,7 +26,9 @@ class TimedSemaphore {
   // Takes one unit, waiting until `deadline` at most; false on timeout.
   bool tryAcquireUntil(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    if (!changed_.wait_until(lock, deadline, [this] { return count_ > 0; })) return false;
+    if (!changed_.wait_until(lock, deadline, [this] { return count_ > 0; })) {
+      return false;
+    }
     --count_;
     return true;
   }

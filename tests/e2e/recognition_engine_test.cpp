@@ -33,13 +33,17 @@ class StderrCapture {
     restore();
     std::string text;
     std::rewind(file_);
-    for (int c = std::fgetc(file_); c != EOF; c = std::fgetc(file_)) text += static_cast<char>(c);
+    for (int c = std::fgetc(file_); c != EOF; c = std::fgetc(file_)) {
+      text += static_cast<char>(c);
+    }
     return text;
   }
 
  private:
   void restore() {
-    if (saved_ < 0) return;
+    if (saved_ < 0) {
+      return;
+    }
     std::fflush(stderr);
     dup2(saved_, STDERR_FILENO);
     close(saved_);
