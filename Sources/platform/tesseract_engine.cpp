@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/openmp_threads.h"
@@ -17,9 +18,8 @@
 namespace sorvi {
 namespace {
 
-// Where Debian's tesseract-ocr-eng puts the model.
+// Where Debian's tesseract-ocr-* packages put the models.
 constexpr const char* kDebianTessdata = "/usr/share/tesseract-ocr/5/tessdata";
-constexpr const char* kLanguage = "eng";
 
 void silenceLibraries() {
   static std::once_flag once;
@@ -31,9 +31,9 @@ void silenceLibraries() {
 
 // Debian's path when the model is there, else the library's own default
 // (which also honours TESSDATA_PREFIX).
-const char* tessdataDir() {
+const char* tessdataDir(const std::string& language) {
   std::error_code error;
-  const std::string model = std::string(kDebianTessdata) + "/" + kLanguage + ".traineddata";
+  const std::string model = std::string(kDebianTessdata) + "/" + language + ".traineddata";
   return std::filesystem::exists(model, error) ? kDebianTessdata : nullptr;
 }
 
@@ -45,7 +45,7 @@ bool cancelWhenAbandoned(void* abandoned, int /*words*/) {
 
 class TesseractEngine : public TextEngine {
  public:
-  explicit TesseractEngine(TesseractSettings settings) : settings_(settings) {}
+  explicit TesseractEngine(TesseractSettings settings) : settings_(std::move(settings)) {}
 
   EngineOutput recognize(const RasterImage& image, const std::atomic<bool>& abandoned) override {
     try {
@@ -82,10 +82,14 @@ class TesseractEngine : public TextEngine {
       return true;
     }
     silenceLibraries();
+    // Set before Init too: a model that fails to load is reported before
+    // Init applies its own variables.
+    api_.SetVariable("debug_file", "/dev/null");
     std::vector<std::string> names{"debug_file"};
     std::vector<std::string> values{"/dev/null"};
-    if (api_.Init(tessdataDir(), kLanguage, tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values,
-                  false) != 0) {
+    const std::string& language = settings_.language;
+    if (api_.Init(tessdataDir(language), language.c_str(), tesseract::OEM_LSTM_ONLY, nullptr, 0,
+                  &names, &values, false) != 0) {
       return false;
     }
     api_.SetPageSegMode(static_cast<tesseract::PageSegMode>(settings_.pageSegMode));
@@ -122,7 +126,7 @@ class TesseractEngine : public TextEngine {
 }  // namespace
 
 std::unique_ptr<TextEngine> makeTesseractEngine(TesseractSettings settings) {
-  return std::make_unique<TesseractEngine>(settings);
+  return std::make_unique<TesseractEngine>(std::move(settings));
 }
 
 }  // namespace sorvi

@@ -93,5 +93,15 @@ TEST(RecognitionEngine, AbandonsARecognitionPastItsDeadline) {
   EXPECT_EQ(stderrText.text(), "");
 }
 
+TEST(RecognitionEngine, AMissingModelFailsQuietly) {
+  StderrCapture stderrText;
+  EngineRecognizer recognizer([] { return makeTesseractEngine({.language = "zzz"}); },
+                              kRecognitionDeadline);
+  const RecognitionOutcome outcome = recognizer.ocrImage(fixture("text_lines.png"));
+  EXPECT_FALSE(outcome.text.has_value());
+  EXPECT_FALSE(outcome.confidence.has_value());
+  EXPECT_EQ(stderrText.text(), "");
+}
+
 }  // namespace
 }  // namespace sorvi
