@@ -1,9 +1,9 @@
 #include "recognition/engine_recognizer.h"
 
 #include <exception>
+#include <new>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include "recognition/condense_observations.h"
@@ -58,9 +58,10 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
     return {};
   }
 
-  auto call = std::make_shared<Call>();
+  std::shared_ptr<Call> call;
   std::thread worker;
   try {
+    call = std::make_shared<Call>();
     worker = std::thread([call, pool = pool_, image = std::move(image)] {
       try {
         const RecognitionOutcome outcome =
@@ -75,14 +76,19 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
       call->signal.release();
       call->finished = true;
     });
-  } catch (const std::system_error&) {
-    return {};  // no thread could be started
+  } catch (const std::exception&) {
+    return {};  // no memory or no thread to start
   }
 
   const auto deadline = std::chrono::steady_clock::now() + deadline_;
   if (!call->signal.tryAcquireUntil(deadline)) {
     call->abandoned = true;
-    lateWorkers_.push_back({std::move(call), std::move(worker)});
+    LateWorker late{std::move(call), std::move(worker)};
+    try {
+      lateWorkers_.push_back(std::move(late));
+    } catch (const std::bad_alloc&) {
+      late.thread.detach();  // left untouched by the failed push
+    }
     return {};
   }
   worker.join();  // it has signalled, so it is about to end

@@ -19,7 +19,7 @@ inline constexpr std::chrono::duration<double> kRecognitionDeadline{10.0};
 // Runs each recognition on its own worker thread and waits for it until the
 // deadline. A recognition that misses it is abandoned: its engine is asked to
 // stop, its result is never read, and the next call goes on with another
-// engine instance meanwhile.
+// engine instance meanwhile. Calls come from one thread at a time.
 class EngineRecognizer : public Recognizer {
  public:
   EngineRecognizer(TextEngineFactory factory, std::chrono::duration<double> deadline);
