@@ -1,5 +1,8 @@
 #include "driver/local_pipelines.h"
 
+#include "platform/tesseract_engine.h"
+#include "recognition/engine_recognizer.h"
+
 namespace sorvi {
 
 void LocalPipelines::loadLibraries() {}
@@ -11,6 +14,14 @@ void LocalPipelines::processImage(const std::string& path, Output& output) {
 
 void LocalPipelines::processPdf(const std::string& path, Output& output) {
   output.outputError(path, "Could not load PDF");
+}
+
+Recognizer& LocalPipelines::recognizer() {
+  if (!recognizer_) {
+    recognizer_ = std::make_unique<EngineRecognizer>([] { return makeTesseractEngine(); },
+                                                     kRecognitionDeadline);
+  }
+  return *recognizer_;
 }
 
 }  // namespace sorvi
