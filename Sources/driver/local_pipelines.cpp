@@ -2,6 +2,8 @@
 
 namespace sorvi {
 
+void LocalPipelines::loadLibraries() {}
+
 // Until decoding and rendering exist, every such path is a load failure.
 void LocalPipelines::processImage(const std::string& path, Output& output) {
   output.outputError(path, "Could not load image");
