@@ -1,8 +1,10 @@
 #include "driver/local_pipelines.h"
 
+#include "platform/poppler_pdf.h"
+
 namespace sorvi {
 
-void LocalPipelines::loadLibraries() {}
+void LocalPipelines::loadLibraries() { preparePoppler(); }
 
 // Until decoding and rendering exist, every such path is a load failure.
 void LocalPipelines::processImage(const std::string& path, Output& output) {

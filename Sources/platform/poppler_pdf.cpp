@@ -7,9 +7,11 @@
 
 #include <Error.h>
 #include <GlobalParams.h>
+#include <Object.h>
 #include <PDFDoc.h>
 #include <Page.h>
 #include <SplashOutputDev.h>
+#include <XRef.h>
 #include <goo/GooString.h>
 #include <splash/SplashBitmap.h>
 
@@ -17,17 +19,6 @@ namespace sorvi {
 namespace {
 
 void ignorePopplerMessage(ErrorCategory /*category*/, Goffset /*pos*/, const char* /*msg*/) {}
-
-// poppler keeps its settings and its error hook process-wide: set both once,
-// before the first document, so nothing it says reaches standard error.
-void initPoppler() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    setErrorCallback(ignorePopplerMessage);
-    if (!globalParams) globalParams = std::make_unique<GlobalParams>();
-    globalParams->setErrQuiet(true);
-  });
-}
 
 int quarterTurns(int rotate) {
   switch (rotate) {
@@ -69,6 +60,18 @@ std::shared_ptr<const RasterImage> toRasterImage(SplashBitmap& bitmap) {
     }
   }
   return image;
+}
+
+// A document without pages is sound only when its page tree says so: a
+// tree that is missing, or that lists pages poppler cannot count, is damage.
+bool hasSoundPageTree(PDFDoc& doc) {
+  if (doc.getNumPages() > 0) return true;
+  const Object catalog = doc.getXRef()->getCatalog();
+  if (!catalog.isDict()) return false;
+  const Object pages = catalog.dictLookup("Pages");
+  if (!pages.isDict()) return false;
+  const Object kids = pages.dictLookup("Kids");
+  return kids.isArray() && kids.arrayGetLength() == 0;
 }
 
 class PopplerDocument : public PdfDocument {
@@ -141,15 +144,27 @@ class PopplerDocument : public PdfDocument {
 
 }  // namespace
 
+// poppler keeps its settings and its error hook process-wide: set both once,
+// before the first document, so nothing it says reaches standard error.
+void preparePoppler() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    setErrorCallback(ignorePopplerMessage);
+    if (!globalParams) globalParams = std::make_unique<GlobalParams>();
+    globalParams->setErrQuiet(true);
+  });
+}
+
 std::unique_ptr<PdfDocument> PopplerPdfOpener::open(const std::string& path) {
   try {
     // Only regular files: opening a FIFO or a device could block for ever.
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
 
-    initPoppler();
+    preparePoppler();
     auto doc = std::make_unique<PDFDoc>(std::make_unique<GooString>(path));
-    if (!doc->isOk()) return nullptr;  // unreadable, not a PDF, or needs a password
+    // Unreadable, not a PDF, locked by a password, or its pages lost.
+    if (!doc->isOk() || !hasSoundPageTree(*doc)) return nullptr;
     return std::make_unique<PopplerDocument>(std::move(doc), renderTimeLimit_);
   } catch (...) {
     return nullptr;

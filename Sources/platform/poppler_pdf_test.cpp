@@ -213,6 +213,19 @@ TEST(PopplerPdf, FilesThatAreNoReadablePdfDoNotOpen) {
   std::ofstream(truncated, std::ios::binary) << bytes.substr(0, 40);
   EXPECT_EQ(opener.open(truncated), nullptr);
 
+  // Page trees that are missing, or that list a page poppler cannot count.
+  const auto damaged = [&](const std::string& name, const std::string& from,
+                           const std::string& to) {
+    std::string pdf = bytes;
+    pdf.replace(pdf.find(from), from.size(), to);  // same length: offsets stay right
+    const std::string path = dir + "poppler_pdf_test_" + name;
+    std::ofstream(path, std::ios::binary) << pdf;
+    return path;
+  };
+  EXPECT_EQ(opener.open(damaged("no_tree.pdf", "/Pages 2 0 R", "/Pages null ")), nullptr);
+  EXPECT_EQ(opener.open(damaged("bad_count.pdf", "/Count 1", "/Count 0")), nullptr);
+  EXPECT_TRUE(opener.open(damaged("same.pdf", "/Count 1", "/Count 1")));
+
   // A FIFO would block an open for ever while no one writes to it.
   const std::string fifo = dir + "poppler_pdf_test_fifo.pdf";
   std::filesystem::remove(fifo);
