@@ -50,7 +50,7 @@ std::string writePdf(const std::string& name, const std::vector<TestPage>& pages
   pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
          " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
 
-  const std::string path = testing::TempDir() + "poppler_pdf_test_" + name;
+  std::string path = testing::TempDir() + "poppler_pdf_test_" + name;
   std::ofstream(path, std::ios::binary) << pdf;
   return path;
 }
@@ -218,7 +218,7 @@ TEST(PopplerPdf, FilesThatAreNoReadablePdfDoNotOpen) {
                            const std::string& to) {
     std::string pdf = bytes;
     pdf.replace(pdf.find(from), from.size(), to);  // same length: offsets stay right
-    const std::string path = dir + "poppler_pdf_test_" + name;
+    std::string path = dir + "poppler_pdf_test_" + name;
     std::ofstream(path, std::ios::binary) << pdf;
     return path;
   };
