@@ -1,10 +1,24 @@
 #include "driver/local_pipelines.h"
 
-namespace sorvi {
+#include "driver/image_pipeline.h"
+#include "platform/image_file_source.h"
 
-// Until decoding and rendering exist, every such path is a load failure.
+namespace sorvi {
+namespace {
+
+// Stands in until a recognition engine is linked: every image gets the
+// outcome of an engine that found nothing, so its metadata still shows.
+class NoRecognizer : public Recognizer {
+ public:
+  RecognitionOutcome ocrImage(std::shared_ptr<const RasterImage> /*image*/) override { return {}; }
+};
+
+}  // namespace
+
 void LocalPipelines::processImage(const std::string& path, Output& output) {
-  output.outputError(path, "Could not load image");
+  FileImageSourceOpener opener;
+  NoRecognizer recognizer;
+  sorvi::processImage(path, opener, recognizer, output);
 }
 
 void LocalPipelines::processPdf(const std::string& path, Output& output) {
