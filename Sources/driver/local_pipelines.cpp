@@ -15,10 +15,12 @@ class NoRecognizer : public Recognizer {
 
 }  // namespace
 
+void LocalPipelines::loadLibraries() { initialiseImageLibraries(); }
+
 void LocalPipelines::processImage(const std::string& path, Output& output) {
   FileImageSourceOpener opener;
   NoRecognizer recognizer;
-  sorvi::processImage(path, opener, recognizer, output);
+  sorvi::processImage(path, opener, recognizer, output, observer_);
 }
 
 void LocalPipelines::processPdf(const std::string& path, Output& output) {

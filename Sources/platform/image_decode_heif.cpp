@@ -83,8 +83,7 @@ using HandlePtr = std::unique_ptr<heif_image_handle, HandleRelease>;
 // Calls `use` with the primary image's handle, or returns `fallback`.
 template <typename Result, typename Use>
 Result withPrimaryImage(std::span<const std::uint8_t> bytes, Result fallback, Use use) {
-  static std::once_flag once;
-  std::call_once(once, [] { heif_init(nullptr); });
+  initialiseHeif();
   const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
   if (!context) return fallback;
   if (heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(), nullptr)
@@ -100,6 +99,11 @@ Result withPrimaryImage(std::span<const std::uint8_t> bytes, Result fallback, Us
 }
 
 }  // namespace
+
+void initialiseHeif() {
+  static std::once_flag once;
+  std::call_once(once, [] { heif_init(nullptr); });
+}
 
 std::optional<DecodedImage> decodeHeif(std::span<const std::uint8_t> bytes) {
   return withPrimaryImage<std::optional<DecodedImage>>(bytes, std::nullopt, decodePrimary);

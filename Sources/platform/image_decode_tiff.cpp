@@ -41,14 +41,6 @@ int closeNothing(thandle_t /*handle*/) { return 0; }
 
 toff_t sizeOfMemory(thandle_t handle) { return static_cast<MemoryFile*>(handle)->bytes.size(); }
 
-void silenceLibtiff() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-  });
-}
-
 // libtiff hands associated alpha over; the raster wants it straight.
 std::uint8_t unpremultiply(std::uint32_t channel, std::uint32_t alpha) {
   if (alpha == 0 || alpha == 255) return static_cast<std::uint8_t>(channel);
@@ -99,8 +91,16 @@ bool readFirstPage(TIFF* tiff, DecodedImage& decoded) {
 
 }  // namespace
 
+void initialiseTiff() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+  });
+}
+
 std::optional<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes) {
-  silenceLibtiff();
+  initialiseTiff();
   MemoryFile file{bytes};
   // "m": no memory mapping, the bytes are in memory already.
   TIFF* tiff = TIFFClientOpen("image", "rm", &file, readMemory, writeNothing, seekMemory,

@@ -17,6 +17,10 @@ struct DecodedImage {
   std::optional<int> orientation;
 };
 
+// Library set-up, done once; each decoder also does it on first use.
+void initialiseTiff();
+void initialiseHeif();
+
 // Each decoder is strict: truncated or corrupt data, or an image beyond the
 // memory budget, gives absent. None of them throws or writes anywhere.
 std::optional<DecodedImage> decodePng(std::span<const std::uint8_t> bytes);

@@ -115,6 +115,12 @@ class FileImageSource : public ImageSource {
 
 }  // namespace
 
+void initialiseImageLibraries() {
+  initialiseTiff();
+  initialiseHeif();
+  initialiseExiv2();
+}
+
 std::unique_ptr<ImageSource> FileImageSourceOpener::open(const std::string& path) {
   try {
     std::optional<std::vector<std::uint8_t>> bytes = readRegularFile(path);

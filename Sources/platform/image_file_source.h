@@ -14,4 +14,8 @@ class FileImageSourceOpener : public ImageSourceOpener {
   std::unique_ptr<ImageSource> open(const std::string& path) override;
 };
 
+// Sets the libraries up and mutes their logging, ahead of the first file
+// (and of any sandbox that would stop them loading their parts later).
+void initialiseImageLibraries();
+
 }  // namespace sorvi

@@ -16,6 +16,9 @@ struct ImageMetadata {
   int orientation = 1;
 };
 
+// Mutes exiv2 and sets up its XMP parser; done once, also on first use.
+void initialiseExiv2();
+
 // From a whole PNG, JPEG, TIFF or WebP file.
 ImageMetadata readFileMetadata(std::span<const std::uint8_t> file);
 

@@ -12,14 +12,6 @@
 namespace sorvi {
 namespace {
 
-void muteExiv2() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    Exiv2::LogMsg::setHandler(nullptr);
-  });
-}
-
 // Degrees + minutes / 60 + seconds / 3600 from up to three components, in
 // double precision. A zero denominator makes the value unusable.
 template <typename Pair>
@@ -132,8 +124,17 @@ ImageMetadata metadataOf(const Exiv2::ExifData& exif) {
 
 }  // namespace
 
+void initialiseExiv2() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    Exiv2::LogMsg::setHandler(nullptr);
+    Exiv2::XmpParser::initialize();
+  });
+}
+
 ImageMetadata readFileMetadata(std::span<const std::uint8_t> file) {
-  muteExiv2();
+  initialiseExiv2();
   try {
     Exiv2::Image::AutoPtr image =
         Exiv2::ImageFactory::open(file.data(), static_cast<long>(file.size()));
@@ -146,7 +147,7 @@ ImageMetadata readFileMetadata(std::span<const std::uint8_t> file) {
 }
 
 ImageMetadata readExifBlockMetadata(std::span<const std::uint8_t> tiffBlock) {
-  muteExiv2();
+  initialiseExiv2();
   try {
     Exiv2::ExifData exif;
     Exiv2::ExifParser::decode(exif, tiffBlock.data(), static_cast<std::uint32_t>(tiffBlock.size()));

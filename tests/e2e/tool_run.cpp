@@ -65,7 +65,8 @@ ToolRun runTool(const std::vector<std::string>& args, const std::vector<std::str
   posix_spawn_file_actions_addclose(&actions, errPipe[0]);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned =
+      posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(outPipe[1]);
   close(errPipe[1]);
@@ -89,7 +90,9 @@ ToolRun runTool(const std::vector<std::string>& args, const std::vector<std::str
   return run;
 }
 
-std::string fixturePath(const std::string& name) { return std::string(SORVI_FIXTURE_DIR) + "/" + name; }
+std::string fixturePath(const std::string& name) {
+  return std::string(SORVI_FIXTURE_DIR) + "/" + name;
+}
 
 std::string sourcePath(const std::string& relative) {
   return std::string(SORVI_SOURCE_DIR) + "/" + relative;
