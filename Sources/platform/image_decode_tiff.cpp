@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "platform/image_budget.h"
 #include "platform/image_decoders.h"
@@ -48,6 +49,59 @@ std::uint8_t unpremultiply(std::uint32_t channel, std::uint32_t alpha) {
       std::min<std::uint32_t>(255, (channel * 255 + alpha / 2) / alpha));
 }
 
+// Sample `index` of a row of `bits`-bit samples packed from the high bit on.
+std::uint32_t sampleAt(const std::vector<std::uint8_t>& row, std::size_t index, unsigned bits) {
+  std::uint64_t bit = static_cast<std::uint64_t>(index) * bits;
+  std::uint32_t value = 0;
+  for (unsigned i = 0; i < bits; ++i, ++bit) {
+    value = (value << 1) | ((row[bit / 8] >> (7 - bit % 8)) & 1U);
+  }
+  return value;
+}
+
+// Grey or RGB with a sample size libtiff's RGBA reader does not take (such
+// as 12 bits), in strips with samples side by side: scaled to 8 bits.
+bool readOtherDepth(TIFF* tiff, RasterImage& raster) {
+  std::uint16_t bits = 0;
+  std::uint16_t samples = 1;
+  std::uint16_t photometric = 0;
+  std::uint16_t planar = PLANARCONFIG_CONTIG;
+  std::uint16_t format = SAMPLEFORMAT_UINT;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &format);
+  if (TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric) == 0) return false;
+  const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+  const unsigned colours = grey ? 1 : 3;
+  if ((!grey && photometric != PHOTOMETRIC_RGB) || samples < colours || bits == 0 || bits > 32 ||
+      format != SAMPLEFORMAT_UINT || TIFFIsTiled(tiff) != 0 ||
+      (samples > 1 && planar != PLANARCONFIG_CONTIG)) {
+    return false;
+  }
+  const tmsize_t rowBytes = TIFFScanlineSize(tiff);
+  const std::uint64_t needed = (static_cast<std::uint64_t>(raster.width) * samples * bits + 7) / 8;
+  if (rowBytes <= 0 || static_cast<std::uint64_t>(rowBytes) < needed) return false;
+
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
+  const double scale = 255.0 / static_cast<double>((std::uint64_t{1} << bits) - 1);
+  for (int y = 0; y < raster.height; ++y) {
+    if (TIFFReadScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
+    std::uint8_t* out = raster.rgba.data() + raster.stride() * static_cast<std::size_t>(y);
+    for (int x = 0; x < raster.width; ++x, out += 4) {
+      const std::size_t first = static_cast<std::size_t>(x) * samples;
+      for (unsigned c = 0; c < 3; ++c) {
+        const std::uint32_t value = sampleAt(row, first + (grey ? 0 : c), bits);
+        auto level = static_cast<std::uint8_t>(value * scale + 0.5);
+        if (photometric == PHOTOMETRIC_MINISWHITE) level = 255 - level;
+        out[c] = level;
+      }
+      out[3] = 255;
+    }
+  }
+  return true;
+}
+
 bool readFirstPage(TIFF* tiff, DecodedImage& decoded) {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
@@ -55,20 +109,22 @@ bool readFirstPage(TIFF* tiff, DecodedImage& decoded) {
       TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height) == 0 || !fitsImageBudget(width, height)) {
     return false;
   }
-  char message[1024] = {};
-  if (TIFFRGBAImageOK(tiff, message) == 0) return false;
-  TIFFRGBAImage image{};
-  if (TIFFRGBAImageBegin(&image, tiff, /*stop_on_error=*/1, message) == 0) return false;
-  // Rows come as stored; the orientation is applied with the others' later.
+  // Rows are read as stored; the orientation is applied with the others' later.
   std::uint16_t orientation = ORIENTATION_TOPLEFT;
   TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
-  image.orientation = ORIENTATION_TOPLEFT;
-  image.req_orientation = ORIENTATION_TOPLEFT;
+  decoded.orientation = orientation;
 
   RasterImage& raster = decoded.raster;
   raster.width = static_cast<int>(width);
   raster.height = static_cast<int>(height);
   raster.rgba.resize(raster.stride() * height);
+
+  char message[1024] = {};
+  if (TIFFRGBAImageOK(tiff, message) == 0) return readOtherDepth(tiff, raster);
+  TIFFRGBAImage image{};
+  if (TIFFRGBAImageBegin(&image, tiff, /*stop_on_error=*/1, message) == 0) return false;
+  image.orientation = ORIENTATION_TOPLEFT;
+  image.req_orientation = ORIENTATION_TOPLEFT;
   // TIFFRGBAImageGet fills 32-bit ABGR words; the buffer has room for them.
   auto* words = reinterpret_cast<std::uint32_t*>(raster.rgba.data());
   const int ok = TIFFRGBAImageGet(&image, words, width, height);
@@ -85,7 +141,6 @@ bool readFirstPage(TIFF* tiff, DecodedImage& decoded) {
     raster.rgba[i * 4 + 2] = unpremultiply(TIFFGetB(word), alpha);
     raster.rgba[i * 4 + 3] = static_cast<std::uint8_t>(alpha);
   }
-  decoded.orientation = orientation;
   return true;
 }
 

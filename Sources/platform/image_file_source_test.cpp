@@ -84,7 +84,7 @@ TEST_F(ImageFileSourceTest, EveryFormatAndVariantDecodesToTheSamePicture) {
   }
   expectShowsReference("heic_plain.heic", false, 0.01);  // lossy, chroma at half size
   for (const char* name : {"png_grey8.png", "png_grey16.png", "png_grey_alpha.png", "jpeg_grey.jpg",
-                           "tiff_grey16.tiff"}) {
+                           "tiff_grey16.tiff", "tiff_grey12.tiff"}) {
     expectShowsReference(name, true, 0.005);
   }
   for (const char* name : {"tiff_g4.tiff", "tiff_g3.tiff"}) expectShowsReference(name, true, 0.02);

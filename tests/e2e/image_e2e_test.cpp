@@ -91,16 +91,14 @@ TEST(ImageEndToEnd, CaptureDateIsLocalTimeOfTheTimeZoneInForce) {
 
 TEST(ImageEndToEnd, EveryFormatAndVariantLoads) {
   const std::vector<std::string> names = {
-      "png_rgb8.png",         "png_grey8.png",          "png_grey16.png",
-      "png_rgb16.png",        "png_rgba16.png",         "png_palette.png",
-      "png_alpha.png",        "png_grey_alpha.png",     "png_interlaced.png",
-      "jpeg_rgb.jpg",         "jpeg_grey.jpg",          "jpeg_cmyk.jpg",
-      "jpeg_progressive.jpg", "tiff_g4.tiff",           "tiff_g3.tiff",
-      "tiff_grey16.tiff",     "tiff_rgb16.tiff",        "tiff_cmyk.tiff",
-      "tiff_ycbcr_jpeg.tiff", "tiff_lab.tiff",          "tiff_tiled.tiff",
-      "tiff_planar.tiff",     "tiff_alpha.tiff",        "tiff_multipage.tiff",
-      "webp_lossy.webp",      "webp_lossless.webp",     "webp_alpha.webp",
-      "webp_animated.webp",   "heic_plain.heic",        "png_named.jpg",
+      "png_rgb8.png",         "png_grey8.png",          "png_grey16.png",  "png_rgb16.png",
+      "png_rgba16.png",       "png_palette.png",        "png_alpha.png",   "png_grey_alpha.png",
+      "png_interlaced.png",   "jpeg_rgb.jpg",           "jpeg_grey.jpg",   "jpeg_cmyk.jpg",
+      "jpeg_progressive.jpg", "tiff_g4.tiff",           "tiff_g3.tiff",    "tiff_grey16.tiff",
+      "tiff_grey12.tiff",     "tiff_rgb12.tiff",        "tiff_rgb16.tiff", "tiff_cmyk.tiff",
+      "tiff_ycbcr_jpeg.tiff", "tiff_lab.tiff",          "tiff_tiled.tiff", "tiff_planar.tiff",
+      "tiff_alpha.tiff",      "tiff_multipage.tiff",    "webp_lossy.webp", "webp_lossless.webp",
+      "webp_alpha.webp",      "webp_animated.webp",     "heic_plain.heic", "png_named.jpg",
       "orient_6.jpg",         "heic_exif_orient_6.heic"};
   for (const json& record : metadataRecords(names)) EXPECT_EQ(record, json::object());
 }
