@@ -80,6 +80,11 @@ void appendJsonString(std::string& out, std::string_view text) {
 
 bool appendJsonNumber(std::string& out, double value) {
   if (!std::isfinite(value)) return false;
+  // "-0" reads back as the integer 0 in many parsers and loses its sign.
+  if (value == 0 && std::signbit(value)) {
+    out += "-0.0";
+    return true;
+  }
   char buffer[32];
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
   if (error != std::errc{}) return false;

@@ -74,5 +74,14 @@ TEST(JsonEncoder, NumbersReadBackExactly) {
   }
 }
 
+TEST(JsonEncoder, NegativeZeroKeepsItsSign) {
+  // Written with a fraction so that readers take a float, not the integer 0.
+  EXPECT_EQ(encodeOk({"p", {}, -0.0, {}, {}}), R"({"path":"p","confidence":-0.0})");
+  EXPECT_EQ(encodeOk({"p", {}, 0.0, {}, {}}), R"({"path":"p","confidence":0})");
+  std::string text;
+  ASSERT_TRUE(appendJsonNumber(text, -0.0));
+  EXPECT_TRUE(std::signbit(std::strtod(text.c_str(), nullptr)));
+}
+
 }  // namespace
 }  // namespace sorvi
