@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 
 #include "metadata/capture_date.h"
 
@@ -12,6 +13,12 @@ template <typename T>
 const T* entryOfKind(const PropertyGroup& group, const char* key) {
   const auto found = group.find(key);
   return found == group.end() ? nullptr : std::get_if<T>(&found->second);
+}
+
+// A number of degrees; NaN and the infinities name no place.
+const double* degreesEntry(const PropertyGroup& group, const char* key) {
+  const auto* degrees = entryOfKind<double>(group, key);
+  return degrees != nullptr && std::isfinite(*degrees) ? degrees : nullptr;
 }
 
 std::optional<std::string> dateOf(const ImageProperties& properties) {
@@ -25,11 +32,11 @@ std::optional<std::string> dateOf(const ImageProperties& properties) {
 std::optional<std::string> positionOf(const ImageProperties& properties) {
   if (!properties.gps) return std::nullopt;
   const PropertyGroup& gps = *properties.gps;
-  const auto* latitude = entryOfKind<double>(gps, kGpsLatitude);
+  const auto* latitude = degreesEntry(gps, kGpsLatitude);
   if (latitude == nullptr) return std::nullopt;
   const auto* latitudeRef = entryOfKind<std::string>(gps, kGpsLatitudeRef);
   if (latitudeRef == nullptr) return std::nullopt;
-  const auto* longitude = entryOfKind<double>(gps, kGpsLongitude);
+  const auto* longitude = degreesEntry(gps, kGpsLongitude);
   if (longitude == nullptr) return std::nullopt;
   const auto* longitudeRef = entryOfKind<std::string>(gps, kGpsLongitudeRef);
   if (longitudeRef == nullptr) return std::nullopt;

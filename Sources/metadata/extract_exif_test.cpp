@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,10 @@ TEST_F(ExtractExifTest, AnyMissingOrWrongKindGpsEntryLeavesThePositionOut) {
   EXPECT_EQ(gpsOf(withGps(1.0, n, text, e)), std::nullopt);
   EXPECT_EQ(gpsOf(withGps(1.0, 1.0, 2.0, e)), std::nullopt);
   EXPECT_EQ(gpsOf(withGps(1.0, n, 2.0, other)), std::nullopt);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double infinity = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(gpsOf(withGps(1.0, n, nan, e)), std::nullopt);
+  EXPECT_EQ(gpsOf(withGps(-infinity, n, 2.0, e)), std::nullopt);
   for (const char* missing : {kGpsLatitude, kGpsLatitudeRef, kGpsLongitude, kGpsLongitudeRef}) {
     ImageProperties properties = withGps(1.0, n, 2.0, e);
     properties.gps->erase(missing);

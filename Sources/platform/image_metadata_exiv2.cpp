@@ -3,6 +3,7 @@
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 #include <exiv2/exiv2.hpp>
 
+#include <cmath>
 #include <mutex>
 #include <string>
 #include <type_traits>
@@ -77,7 +78,8 @@ PropertyValue degreesEntry(const Exiv2::Value& value) {
     default:
       break;
   }
-  if (!degrees) return OtherKindValue{};
+  // A NaN or infinity stored as a TIFF float or double is no position.
+  if (!degrees || !std::isfinite(*degrees)) return OtherKindValue{};
   return *degrees;
 }
 

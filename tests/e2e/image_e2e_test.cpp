@@ -56,6 +56,7 @@ TEST(ImageEndToEnd, CaptureDateAndPositionAsStored) {
       {"exif_gps_lowercase_refs.jpg", exif({{"gps", "33.856800,70.500000"}})},
       {"exif_gps_zero_south.jpg", exif({{"gps", "-0.000000,0.000000"}})},
       {"exif_gps_negative_south.jpg", exif({{"gps", "33.500000,-70.500000"}})},
+      {"exif_gps_other_number_types.jpg", exif({{"gps", "-10.250000,2.500000"}})},
       {"exif_gps_zero_denominator.jpg", exif({{"date_taken", "2020-02-29T23:59:59Z"}})},
       {"exif_gps_no_refs.jpg", json::object()},
       {"exif_gps_latitude_text.jpg", json::object()},
