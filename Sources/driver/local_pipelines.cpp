@@ -2,29 +2,28 @@
 
 #include "driver/image_pipeline.h"
 #include "platform/image_file_source.h"
+#include "platform/tesseract_engine.h"
+#include "recognition/engine_recognizer.h"
 
 namespace sorvi {
-namespace {
-
-// Stands in until a recognition engine is linked: every image gets the
-// outcome of an engine that found nothing, so its metadata still shows.
-class NoRecognizer : public Recognizer {
- public:
-  RecognitionOutcome ocrImage(std::shared_ptr<const RasterImage> /*image*/) override { return {}; }
-};
-
-}  // namespace
 
 void LocalPipelines::loadLibraries() { initialiseImageLibraries(); }
 
 void LocalPipelines::processImage(const std::string& path, Output& output) {
   FileImageSourceOpener opener;
-  NoRecognizer recognizer;
-  sorvi::processImage(path, opener, recognizer, output, observer_);
+  sorvi::processImage(path, opener, recognizer(), output, observer_);
 }
 
 void LocalPipelines::processPdf(const std::string& path, Output& output) {
   output.outputError(path, "Could not load PDF");
+}
+
+Recognizer& LocalPipelines::recognizer() {
+  if (!recognizer_) {
+    recognizer_ = std::make_unique<EngineRecognizer>([] { return makeTesseractEngine(); },
+                                                     kRecognitionDeadline);
+  }
+  return *recognizer_;
 }
 
 }  // namespace sorvi

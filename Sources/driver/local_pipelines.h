@@ -1,7 +1,10 @@
 #pragma once
 
+#include <memory>
+
 #include "driver/driver.h"
 #include "driver/step_observer.h"
+#include "recognition/recognizer.h"
 
 namespace sorvi {
 
@@ -18,12 +21,17 @@ class LocalPipelines : public Pipelines {
   void processImage(const std::string& path, Output& output) override;
   void processPdf(const std::string& path, Output& output) override;
 
+  // The process's recognizer, made on first use; no engine is loaded until
+  // the first image is recognised.
+  Recognizer& recognizer();
+
  private:
   void report(Step step) {
     if (observer_ != nullptr) observer_->stepStarted(step);
   }
 
   StepObserver* observer_;
+  std::unique_ptr<Recognizer> recognizer_;
 };
 
 }  // namespace sorvi

@@ -29,10 +29,6 @@ class FrameLineSink : public LineSink {
   int eventFd_;
 };
 
-bool startsWith(const char* text, std::string_view prefix) {
-  return std::string_view(text).substr(0, prefix.size()) == prefix;
-}
-
 }  // namespace
 
 void FrameStepObserver::stepStarted(Step step) {
@@ -72,15 +68,7 @@ int runWorkerProcess() {
 
 std::unique_ptr<WorkerProcess> makeWorkerProcess() {
   std::vector<std::string> env;
-  bool threadLimitSet = false;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    threadLimitSet = threadLimitSet || startsWith(*entry, "OMP_THREAD_LIMIT=");
-    env.emplace_back(*entry);
-  }
-  // Tesseract's OpenMP loops ask for more threads than a small machine has
-  // cores and lose more to contention than they gain; the limit must be in
-  // the environment before the OpenMP runtime loads.
-  if (!threadLimitSet) env.emplace_back("OMP_THREAD_LIMIT=1");
+  for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
   env.emplace_back(std::string(kWorkerVariable) + "=1");
   return std::make_unique<WorkerProcess>("/proc/self/exe", std::vector<std::string>{"sorvi-ocr"},
                                          std::move(env));

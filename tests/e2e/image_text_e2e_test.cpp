@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,7 @@ std::string normalised(const std::string& text) {
   return out;
 }
 
-// Enabled once the recognition engine is linked into the image pipeline.
-TEST(ImageTextEndToEnd, DISABLED_EveryFormatVariantAndOrientationGivesItsTextUpright) {
+TEST(ImageTextEndToEnd, EveryFormatVariantAndOrientationGivesItsTextUpright) {
   const std::vector<std::string> names = {
       "png_rgb8.png",         "png_grey8.png",       "png_grey16.png",
       "png_rgb16.png",        "png_rgba16.png",      "png_palette.png",
@@ -56,6 +56,28 @@ TEST(ImageTextEndToEnd, DISABLED_EveryFormatVariantAndOrientationGivesItsTextUpr
     // Only the first page of a file with several.
     EXPECT_EQ(text.find("second page"), std::string::npos) << names[i] << ": " << text;
     EXPECT_EQ(text.find("never read"), std::string::npos) << names[i] << ": " << text;
+  }
+}
+
+TEST(ImageTextEndToEnd, PhotoGivesItsTextDateAndPositionInOneRecord) {
+  unsetenv("TZ");
+  const ToolRun run =
+      runTool({sourcePath("samples/cafe_sign_rotated.jpg"), sourcePath("samples/cafe_sign.heic")},
+              {"TZ=UTC0"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  ASSERT_EQ(run.records.size(), 2u) << run.out;
+  const std::vector<json> exif = {
+      {{"date_taken", "2023-06-15T14:35:10Z"}, {"gps", "43.295100,5.374500"}},
+      {{"date_taken", "2023-06-16T09:12:00Z"}, {"gps", "43.295100,5.374500"}}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const json& record = run.records[i];
+    EXPECT_EQ(record["exif"], exif[i]);
+    ASSERT_TRUE(record.contains("text")) << record;
+    const std::string text = normalised(record["text"].get<std::string>());
+    EXPECT_NE(text.find("cafe du port"), std::string::npos) << text;
+    EXPECT_NE(text.find("espresso"), std::string::npos) << text;
+    EXPECT_GT(record["confidence"].get<double>(), 0.5);
   }
 }
 

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "recognition/raster_image.h"
+
+namespace sorvi {
+
+// One thing the engine found on the image. Only text observations are
+// expected; `isText` false stands for an observation of any other kind.
+struct EngineObservation {
+  bool isText = true;
+  float confidence = 0.0F;                  // 0 to 1
+  std::optional<std::string> topCandidate;  // the best reading, if any
+};
+
+// What one recognition gives: an error, no results at all, or the
+// observations in the engine's reading order.
+struct EngineOutput {
+  bool failed = false;
+  std::optional<std::vector<EngineObservation>> results;
+};
+
+// A recognition engine instance. One instance serves one recognition at a
+// time; it may be reused for the next image.
+class TextEngine {
+ public:
+  virtual ~TextEngine() = default;
+  // Recognises `image`. The engine should stop early, and report a failure,
+  // once `abandoned` becomes true: nobody will read the result.
+  virtual EngineOutput recognize(const RasterImage& image, const std::atomic<bool>& abandoned) = 0;
+};
+
+// Makes a new engine instance; may return null when none can be made.
+using TextEngineFactory = std::function<std::unique_ptr<TextEngine>()>;
+
+}  // namespace sorvi
