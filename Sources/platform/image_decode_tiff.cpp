@@ -84,7 +84,7 @@ bool readOtherDepth(TIFF* tiff, RasterImage& raster) {
   if (rowBytes <= 0 || static_cast<std::uint64_t>(rowBytes) < needed) return false;
 
   std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
-  const double scale = 255.0 / static_cast<double>((std::uint64_t{1} << bits) - 1);
+  const std::uint64_t maximum = (std::uint64_t{1} << bits) - 1;
   for (int y = 0; y < raster.height; ++y) {
     if (TIFFReadScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
     std::uint8_t* out = raster.rgba.data() + raster.stride() * static_cast<std::size_t>(y);
@@ -92,7 +92,8 @@ bool readOtherDepth(TIFF* tiff, RasterImage& raster) {
       const std::size_t first = static_cast<std::size_t>(x) * samples;
       for (unsigned c = 0; c < 3; ++c) {
         const std::uint32_t value = sampleAt(row, first + (grey ? 0 : c), bits);
-        auto level = static_cast<std::uint8_t>(value * scale + 0.5);
+        auto level =
+            static_cast<std::uint8_t>((value * std::uint64_t{255} + maximum / 2) / maximum);
         if (photometric == PHOTOMETRIC_MINISWHITE) level = 255 - level;
         out[c] = level;
       }
