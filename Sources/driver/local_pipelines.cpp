@@ -1,18 +1,23 @@
 #include "driver/local_pipelines.h"
 
+#include "driver/image_pipeline.h"
 #include "driver/pdf_steps.h"
 #include "pdf/process_pdf.h"
+#include "platform/image_file_source.h"
 #include "platform/poppler_pdf.h"
 #include "platform/tesseract_engine.h"
 #include "recognition/engine_recognizer.h"
 
 namespace sorvi {
 
-void LocalPipelines::loadLibraries() { preparePoppler(); }
+void LocalPipelines::loadLibraries() {
+  initialiseImageLibraries();
+  preparePoppler();
+}
 
-// Until image decoding exists, every such path is a load failure.
 void LocalPipelines::processImage(const std::string& path, Output& output) {
-  output.outputError(path, "Could not load image");
+  FileImageSourceOpener opener;
+  sorvi::processImage(path, opener, recognizer(), output, observer_);
 }
 
 void LocalPipelines::processPdf(const std::string& path, Output& output) {

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "driver/image_source.h"
+
+namespace sorvi {
+
+// Opens PNG, JPEG, TIFF, WebP and HEIF files, told apart by their leading
+// bytes, with libpng, libjpeg, libtiff, libwebp, libheif and exiv2.
+class FileImageSourceOpener : public ImageSourceOpener {
+ public:
+  std::unique_ptr<ImageSource> open(const std::string& path) override;
+};
+
+// Sets the libraries up and mutes their logging, ahead of the first file
+// (and of any sandbox that would stop them loading their parts later).
+void initialiseImageLibraries();
+
+}  // namespace sorvi
