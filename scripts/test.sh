@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, and ends with a short run of the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,3 +10,6 @@ ctest --test-dir build --output-on-failure
 bash scripts/build.sh asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure
+
+# A short libFuzzer run of every target in fuzz/ (longer: bash scripts/fuzz.sh 300).
+bash scripts/fuzz.sh 10

@@ -32,13 +32,13 @@ DriverRun run(const std::vector<std::string>& args) {
 TEST(Driver, NoPathPrintsTheUsageRecordAndFails) {
   const DriverRun result = run({});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.lines,
-            std::vector<std::string>{
-                R"({"path":"","error":"Usage: sorvi-ocr <path1> [path2] ..."})"});
+  EXPECT_EQ(result.lines, std::vector<std::string>{
+                              R"({"path":"","error":"Usage: sorvi-ocr <path1> [path2] ..."})"});
 }
 
 TEST(Driver, DispatchesEveryPathInOrderAndSucceeds) {
-  const DriverRun result = run({"a.PNG", "notes.txt", "b.pdf", "--help", "a.PNG", "x.tar.GZ", "x."});
+  const DriverRun result =
+      run({"a.PNG", "notes.txt", "b.pdf", "--help", "a.PNG", "x.tar.GZ", "x."});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.lines, (std::vector<std::string>{
                               R"({"path":"a.PNG","text":"image","confidence":1})",

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "driver/driver.h"
+#include "driver/step_observer.h"
 #include "recognition/recognizer.h"
 
 namespace sorvi {
@@ -10,6 +11,13 @@ namespace sorvi {
 // Runs the pipelines in this process.
 class LocalPipelines : public Pipelines {
  public:
+  // `observer`, when given, hears of each long step as it starts.
+  explicit LocalPipelines(StepObserver* observer = nullptr) : observer_(observer) {}
+
+  // Loads what the pipelines need up front, before the sandbox closes the
+  // ways to load it later.
+  void loadLibraries();
+
   void processImage(const std::string& path, Output& output) override;
   void processPdf(const std::string& path, Output& output) override;
 
@@ -18,6 +26,11 @@ class LocalPipelines : public Pipelines {
   Recognizer& recognizer();
 
  private:
+  void report(Step step) {
+    if (observer_ != nullptr) observer_->stepStarted(step);
+  }
+
+  StepObserver* observer_;
   std::unique_ptr<Recognizer> recognizer_;
 };
 

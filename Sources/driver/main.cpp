@@ -3,12 +3,15 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "driver/local_pipelines.h"
+#include "driver/isolated_pipelines.h"
+#include "driver/worker.h"
 #include "output/json_encoder.h"
 #include "output/line_sink.h"
 #include "output/output.h"
 
 int main(int argc, char** argv) {
+  if (sorvi::isWorkerProcess()) return sorvi::runWorkerProcess();
+
   // A reader that goes away must not kill us with a signal mid-line.
   std::signal(SIGPIPE, SIG_IGN);
 
@@ -17,6 +20,8 @@ int main(int argc, char** argv) {
 
   sorvi::StdoutLineSink sink;
   sorvi::Output output(encoder, sink);
-  sorvi::LocalPipelines pipelines;
+  // The worker starts with the first image or PDF path, so a run without
+  // one never pays for it.
+  sorvi::IsolatedPipelines pipelines(sorvi::makeWorkerProcess(), sorvi::StepBounds{});
   return sorvi::runDriver(args, output, pipelines);
 }

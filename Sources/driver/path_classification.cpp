@@ -1,7 +1,7 @@
 #include "driver/path_classification.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 
 #include "platform/unicode_text.h"
 

@@ -10,15 +10,32 @@ namespace {
 
 void appendEscape(std::string& out, unsigned char c) {
   switch (c) {
-    case '"': out += "\\\""; return;
-    case '\\': out += "\\\\"; return;
-    case '/': out += "\\/"; return;
-    case '\b': out += "\\b"; return;
-    case '\f': out += "\\f"; return;
-    case '\n': out += "\\n"; return;
-    case '\r': out += "\\r"; return;
-    case '\t': out += "\\t"; return;
-    default: break;
+    case '"':
+      out += "\\\"";
+      return;
+    case '\\':
+      out += "\\\\";
+      return;
+    case '/':
+      out += "\\/";
+      return;
+    case '\b':
+      out += "\\b";
+      return;
+    case '\f':
+      out += "\\f";
+      return;
+    case '\n':
+      out += "\\n";
+      return;
+    case '\r':
+      out += "\\r";
+      return;
+    case '\t':
+      out += "\\t";
+      return;
+    default:
+      break;
   }
   if (c < 0x20) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -63,6 +80,11 @@ void appendJsonString(std::string& out, std::string_view text) {
 
 bool appendJsonNumber(std::string& out, double value) {
   if (!std::isfinite(value)) return false;
+  // "-0" reads back as the integer 0 in many parsers and loses its sign.
+  if (value == 0 && std::signbit(value)) {
+    out += "-0.0";
+    return true;
+  }
   char buffer[32];
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
   if (error != std::errc{}) return false;

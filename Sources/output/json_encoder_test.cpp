@@ -21,10 +21,13 @@ TEST(JsonEncoder, WritesPresentMembersInFieldOrderAndLeavesAbsentOnesOut) {
   EXPECT_EQ(encodeOk({"", {}, {}, {}, std::string("Usage")}), R"({"path":"","error":"Usage"})");
   EXPECT_EQ(encodeOk({"p", std::string(""), 0.5, ExifData{}, {}}),
             R"({"path":"p","text":"","confidence":0.5,"exif":{}})");
-  EXPECT_EQ(encodeOk({"p", std::string("t"), 1.0,
-                      ExifData{std::string("2023-06-15T12:34:56Z"), std::string("1.000000,2.000000")},
-                      {}}),
-            R"({"path":"p","text":"t","confidence":1,"exif":{"date_taken":"2023-06-15T12:34:56Z","gps":"1.000000,2.000000"}})");
+  EXPECT_EQ(
+      encodeOk({"p",
+                std::string("t"),
+                1.0,
+                ExifData{std::string("2023-06-15T12:34:56Z"), std::string("1.000000,2.000000")},
+                {}}),
+      R"({"path":"p","text":"t","confidence":1,"exif":{"date_taken":"2023-06-15T12:34:56Z","gps":"1.000000,2.000000"}})");
   EXPECT_EQ(encodeOk({"p", {}, {}, ExifData{{}, std::string("g")}, {}}),
             R"({"path":"p","exif":{"gps":"g"}})");
 }
@@ -32,10 +35,10 @@ TEST(JsonEncoder, WritesPresentMembersInFieldOrderAndLeavesAbsentOnesOut) {
 TEST(JsonEncoder, EscapesQuotesSlashesAndControlsButWritesUnicodeRaw) {
   EXPECT_EQ(encodeOk({"photos/a \"b\"\\c.png", {}, {}, {}, {}}),
             R"({"path":"photos\/a \"b\"\\c.png"})");
-  EXPECT_EQ(encodeOk({"x", std::string("a\nb\r\t\b\f\x01\x1f\x7f"), 0.25, {}, {}}),
-            "{\"path\":\"x\",\"text\":\"a\\nb\\r\\t\\b\\f\\u0001\\u001f\x7f\",\"confidence\":0.25}");
-  EXPECT_EQ(encodeOk({std::string("nul\0byte", 8), {}, {}, {}, {}}),
-            R"({"path":"nul\u0000byte"})");
+  EXPECT_EQ(
+      encodeOk({"x", std::string("a\nb\r\t\b\f\x01\x1f\x7f"), 0.25, {}, {}}),
+      "{\"path\":\"x\",\"text\":\"a\\nb\\r\\t\\b\\f\\u0001\\u001f\x7f\",\"confidence\":0.25}");
+  EXPECT_EQ(encodeOk({std::string("nul\0byte", 8), {}, {}, {}, {}}), R"({"path":"nul\u0000byte"})");
   EXPECT_EQ(encodeOk({"Äpfel 日本語 😀", {}, {}, {}, {}}), R"({"path":"Äpfel 日本語 😀"})");
 }
 
@@ -69,6 +72,15 @@ TEST(JsonEncoder, NumbersReadBackExactly) {
     ASSERT_TRUE(appendJsonNumber(text, value));
     EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
   }
+}
+
+TEST(JsonEncoder, NegativeZeroKeepsItsSign) {
+  // Written with a fraction so that readers take a float, not the integer 0.
+  EXPECT_EQ(encodeOk({"p", {}, -0.0, {}, {}}), R"({"path":"p","confidence":-0.0})");
+  EXPECT_EQ(encodeOk({"p", {}, 0.0, {}, {}}), R"({"path":"p","confidence":0})");
+  std::string text;
+  ASSERT_TRUE(appendJsonNumber(text, -0.0));
+  EXPECT_TRUE(std::signbit(std::strtod(text.c_str(), nullptr)));
 }
 
 }  // namespace

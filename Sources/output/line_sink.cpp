@@ -1,7 +1,7 @@
 #include "output/line_sink.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 namespace sorvi {
 namespace {

@@ -19,6 +19,8 @@ class Output {
   void outputResult(const std::string& path, std::optional<std::string> text,
                     std::optional<double> confidence, std::optional<ExifData> exif);
   void outputError(const std::string& path, std::string_view message);
+  // Passes on a line that another process already encoded.
+  void forwardLine(std::string_view line) { sink_.writeLine(line); }
 
  private:
   void print(const OcrResult& record);

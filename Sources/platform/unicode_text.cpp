@@ -19,8 +19,8 @@ bool isWhitespaceOrNewline(UChar32 c) {
 
 std::string lowercaseFull(std::string_view utf8) {
   const std::string valid = toValidUtf8(utf8);
-  icu::UnicodeString text =
-      icu::UnicodeString::fromUTF8(icu::StringPiece(valid.data(), static_cast<int32_t>(valid.size())));
+  icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(valid.data(), static_cast<int32_t>(valid.size())));
   text.toLower(icu::Locale::getRoot());
   std::string out;
   text.toUTF8String(out);

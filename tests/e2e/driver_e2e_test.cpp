@@ -12,15 +12,17 @@ TEST(DriverEndToEnd, NoArgumentPrintsUsageAndExitsOne) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "");
   ASSERT_EQ(run.records.size(), 1u);
-  EXPECT_EQ(run.records[0], json({{"path", ""}, {"error", "Usage: sorvi-ocr <path1> [path2] ..."}}));
+  EXPECT_EQ(run.records[0],
+            json({{"path", ""}, {"error", "Usage: sorvi-ocr <path1> [path2] ..."}}));
   EXPECT_EQ(run.out, "{\"path\":\"\",\"error\":\"Usage: sorvi-ocr <path1> [path2] ...\"}\n");
 }
 
 TEST(DriverEndToEnd, EveryArgumentGetsOneLineInOrderWithItsExactText) {
   const std::vector<std::string> args = {
-      "photos/missing.png", "notes.TXT",   "-v",          "missing.PDF", "archive.tar.gz",
-      "a \"quoted\" name\\.tif", "line\nbreak.gif", "tab\there", "",  "photos/missing.png",
-      "x.ÄBC",              "dir.png/"};
+      "photos/missing.png", "notes.TXT",      "-v",
+      "missing.PDF",        "archive.tar.gz", "a \"quoted\" name\\.tif",
+      "line\nbreak.gif",    "tab\there",      "",
+      "photos/missing.png", "x.ÄBC",          "dir.png/"};
   const ToolRun run = runTool(args);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");

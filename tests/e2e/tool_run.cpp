@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -17,7 +20,9 @@ extern char** environ;
 namespace sorvi::e2e {
 namespace {
 
-void drain(int outFd, int errFd, std::string& out, std::string& err) {
+void drain(int outFd, int errFd, std::string& out, std::string& err,
+           const std::function<void(size_t)>& onLine) {
+  size_t lines = 0;
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
   int open = 2;
   char buffer[65536];
@@ -28,6 +33,10 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
       const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
       if (n > 0) {
         (i == 0 ? out : err).append(buffer, static_cast<size_t>(n));
+        if (i == 0 && onLine) {
+          const auto count = static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
+          while (lines < count) onLine(lines++);
+        }
       } else {
         close(fds[i].fd);
         fds[i].fd = -1;
@@ -39,7 +48,32 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
 
 }  // namespace
 
+ToolRun runToolImpl(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+                    const std::function<void(int, size_t)>& onLine);
+
 ToolRun runTool(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+  return runToolImpl(args, extraEnv, {});
+}
+
+ToolRun runToolWatching(const std::vector<std::string>& args,
+                        const std::function<void(int, size_t)>& onLine) {
+  return runToolImpl(args, {}, onLine);
+}
+
+std::vector<int> childrenOf(int pid) {
+  std::vector<int> children;
+  const std::string base = "/proc/" + std::to_string(pid) + "/task/";
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator(base, error)) {
+    std::ifstream file(task.path() / "children");
+    int child = 0;
+    while (file >> child) children.push_back(child);
+  }
+  return children;
+}
+
+ToolRun runToolImpl(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+                    const std::function<void(int, size_t)>& onLine) {
   int outPipe[2];
   int errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
@@ -65,14 +99,17 @@ ToolRun runTool(const std::vector<std::string>& args, const std::vector<std::str
   posix_spawn_file_actions_addclose(&actions, errPipe[0]);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned =
+      posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(outPipe[1]);
   close(errPipe[1]);
   if (spawned != 0) throw std::runtime_error(std::string("spawn: ") + std::strerror(spawned));
 
   ToolRun run;
-  drain(outPipe[0], errPipe[0], run.out, run.err);
+  std::function<void(size_t)> lineHook;
+  if (onLine) lineHook = [&](size_t index) { onLine(pid, index); };
+  drain(outPipe[0], errPipe[0], run.out, run.err, lineHook);
   int status = 0;
   waitpid(pid, &status, 0);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -89,7 +126,9 @@ ToolRun runTool(const std::vector<std::string>& args, const std::vector<std::str
   return run;
 }
 
-std::string fixturePath(const std::string& name) { return std::string(SORVI_FIXTURE_DIR) + "/" + name; }
+std::string fixturePath(const std::string& name) {
+  return std::string(SORVI_FIXTURE_DIR) + "/" + name;
+}
 
 std::string sourcePath(const std::string& relative) {
   return std::string(SORVI_SOURCE_DIR) + "/" + relative;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,14 @@ struct ToolRun {
 // with `extraEnv` ("NAME=value") added to the environment.
 ToolRun runTool(const std::vector<std::string>& args,
                 const std::vector<std::string>& extraEnv = {});
+
+// Like runTool, calling `onLine(toolPid, lineIndex)` as each stdout line
+// arrives, while the tool runs.
+ToolRun runToolWatching(const std::vector<std::string>& args,
+                        const std::function<void(int, size_t)>& onLine);
+
+// The process ids of the direct children of `pid`.
+std::vector<int> childrenOf(int pid);
 
 std::string fixturePath(const std::string& name);
 std::string sourcePath(const std::string& relative);
