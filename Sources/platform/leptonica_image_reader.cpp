@@ -27,20 +27,18 @@ std::shared_ptr<const RasterImage> readImageWithLeptonica(const std::string& pat
   auto image = std::make_shared<RasterImage>();
   image->width = static_cast<int>(pixGetWidth(pix.get()));
   image->height = static_cast<int>(pixGetHeight(pix.get()));
-  image->rgba.reserve(image->stride() * static_cast<std::size_t>(image->height));
+  image->rgba.resize(image->stride() * static_cast<std::size_t>(image->height));
+  std::uint8_t* out = image->rgba.data();
   const l_uint32* row = pixGetData(pix.get());
   const l_int32 wordsPerLine = pixGetWpl(pix.get());
   for (int y = 0; y < image->height; ++y, row += wordsPerLine) {
-    for (int x = 0; x < image->width; ++x) {
-      l_int32 r = 0;
-      l_int32 g = 0;
-      l_int32 b = 0;
-      l_int32 a = 0;
-      extractRGBAValues(row[x], &r, &g, &b, &a);
-      image->rgba.insert(
-          image->rgba.end(),
-          {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b),
-           static_cast<std::uint8_t>(hasAlpha ? a : 255)});
+    for (int x = 0; x < image->width; ++x, out += 4) {
+      // Leptonica keeps a pixel in one word as 0xRRGGBBAA.
+      const l_uint32 word = row[x];
+      out[0] = static_cast<std::uint8_t>(word >> L_RED_SHIFT);
+      out[1] = static_cast<std::uint8_t>(word >> L_GREEN_SHIFT);
+      out[2] = static_cast<std::uint8_t>(word >> L_BLUE_SHIFT);
+      out[3] = hasAlpha ? static_cast<std::uint8_t>(word >> L_ALPHA_SHIFT) : 255;
     }
   }
   return image;

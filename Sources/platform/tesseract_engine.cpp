@@ -58,7 +58,7 @@ class TesseractEngine : public TextEngine {
       }
 
       api_.SetImage(pixels->bytes.data(), image.width, image.height, pixels->bytesPerPixel,
-                    image.width * pixels->bytesPerPixel);
+                    pixels->bytesPerLine);
       tesseract::ETEXT_DESC monitor;
       monitor.cancel = &cancelWhenAbandoned;
       monitor.cancel_this = const_cast<std::atomic<bool>*>(&abandoned);

@@ -8,16 +8,19 @@
 
 namespace sorvi {
 
-// Packed 8-bit rows for the engine: 1 byte per pixel when every pixel is
-// grey, else 3 (RGB).
+// Packed rows in a form Tesseract takes as raw image data.
 struct EnginePixels {
   std::vector<std::uint8_t> bytes;
+  // 3: RGB; 1: grey; 0: one bit per pixel, first pixel in the high bit,
+  // 1 for white.
   int bytesPerPixel = 3;
+  int bytesPerLine = 0;
 };
 
 // The image composited over opaque white (left alone, transparent pixels
-// would read as black and hide dark text), as grey when it has no colour:
-// the engine binarises each colour channel, so grey costs a third.
+// would read as black and hide dark text), narrowed to grey when no pixel
+// has colour and to bits when every pixel is black or white: the engine
+// binarises each colour channel, and a binary image needs no binarising.
 // Absent when the image is empty or its pixel buffer does not match its size.
 std::optional<EnginePixels> pixelsOverWhite(const RasterImage& image);
 

@@ -75,6 +75,8 @@ TEST(RecognitionEngine, ReadsRenderedTextQuietly) {
   EXPECT_EQ(transparent.text, "Transparent morning light");
   EXPECT_TRUE(transparent.confidence.has_value());
 
+  EXPECT_EQ(recognizer.ocrImage(fixture("text_binary.png")).text, "Binary pixels only");
+
   const RecognitionOutcome blank = recognizer.ocrImage(fixture("blank.png"));
   EXPECT_FALSE(blank.text.has_value());
   EXPECT_FALSE(blank.confidence.has_value());
