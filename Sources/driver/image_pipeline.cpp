@@ -7,7 +7,7 @@
 namespace sorvi {
 
 void processImage(const std::string& path, ImageSourceOpener& opener, Recognizer& recognizer,
-                  Output& output, StepObserver* steps) {
+                  Output& output) {
   std::unique_ptr<ImageSource> source;
   std::shared_ptr<const RasterImage> image;
   try {
@@ -30,7 +30,6 @@ void processImage(const std::string& path, ImageSourceOpener& opener, Recognizer
   }
   source.reset();
 
-  if (steps != nullptr) steps->stepStarted(Step::kRecognize);
   RecognitionOutcome outcome = recognizer.ocrImage(std::move(image));
   output.outputResult(path, std::move(outcome.text), outcome.confidence, std::move(exif));
 }

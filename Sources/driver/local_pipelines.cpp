@@ -1,7 +1,7 @@
 #include "driver/local_pipelines.h"
 
 #include "driver/image_pipeline.h"
-#include "driver/pdf_steps.h"
+#include "driver/step_reporting.h"
 #include "pdf/process_pdf.h"
 #include "platform/image_file_source.h"
 #include "platform/poppler_pdf.h"
@@ -17,7 +17,8 @@ void LocalPipelines::loadLibraries() {
 
 void LocalPipelines::processImage(const std::string& path, Output& output) {
   FileImageSourceOpener opener;
-  sorvi::processImage(path, opener, recognizer(), output, observer_);
+  StepReportingRecognizer recognizer(this->recognizer(), observer_);
+  sorvi::processImage(path, opener, recognizer, output);
 }
 
 void LocalPipelines::processPdf(const std::string& path, Output& output) {

@@ -26,10 +26,6 @@ class LocalPipelines : public Pipelines {
   Recognizer& recognizer();
 
  private:
-  void report(Step step) {
-    if (observer_ != nullptr) observer_->stepStarted(step);
-  }
-
   StepObserver* observer_;
   std::unique_ptr<Recognizer> recognizer_;
 };

@@ -12,7 +12,6 @@
 #include "output/output.h"
 #include "platform/process_limits.h"
 
-
 namespace sorvi {
 namespace {
 

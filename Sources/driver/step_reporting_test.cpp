@@ -1,4 +1,4 @@
-#include "driver/pdf_steps.h"
+#include "driver/step_reporting.h"
 
 #include <gtest/gtest.h>
 
