@@ -43,9 +43,8 @@ TEST(ImageTextEndToEnd, EveryFormatVariantAndOrientationGivesItsTextUpright) {
       "orient_6.png",         "orient_6.webp",       "orient_8.tiff"};
   std::vector<std::string> paths;
   for (const std::string& name : names) paths.push_back(fixturePath("images/" + name));
-  const ToolRun run = runTool(paths);
-  EXPECT_EQ(run.err, "");
-  ASSERT_EQ(run.records.size(), names.size()) << run.out;
+  const ToolRun run = runToolChecked(paths);
+  ASSERT_EQ(run.records.size(), names.size());
   for (std::size_t i = 0; i < names.size(); ++i) {
     const json& record = run.records[i];
     ASSERT_TRUE(record.contains("text")) << names[i] << ": " << record;

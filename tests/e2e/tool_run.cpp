@@ -55,6 +55,18 @@ ToolRun runTool(const std::vector<std::string>& args, const std::vector<std::str
   return runToolImpl(args, extraEnv, {});
 }
 
+ToolRun runToolChecked(const std::vector<std::string>& paths,
+                       const std::vector<std::string>& extraEnv) {
+  ToolRun run = runTool(paths, extraEnv);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.records.size(), paths.size()) << run.out;
+  for (size_t i = 0; i < paths.size() && i < run.records.size(); ++i) {
+    EXPECT_EQ(run.records[i]["path"], paths[i]);
+  }
+  return run;
+}
+
 ToolRun runToolWatching(const std::vector<std::string>& args,
                         const std::function<void(int, size_t)>& onLine) {
   return runToolImpl(args, {}, onLine);

@@ -20,6 +20,11 @@ struct ToolRun {
 ToolRun runTool(const std::vector<std::string>& args,
                 const std::vector<std::string>& extraEnv = {});
 
+// Runs the tool on `paths` and checks what every run must give: exit
+// status 0, nothing on standard error, one record per path in order.
+ToolRun runToolChecked(const std::vector<std::string>& paths,
+                       const std::vector<std::string>& extraEnv = {});
+
 // Like runTool, calling `onLine(toolPid, lineIndex)` as each stdout line
 // arrives, while the tool runs.
 ToolRun runToolWatching(const std::vector<std::string>& args,
