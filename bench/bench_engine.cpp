@@ -1,4 +1,4 @@
-// Runs the recognizer on image files decoded by Leptonica and prints one
+// Runs the recognizer on image files decoded by the tool's image layer and prints one
 // JSON line per file, like the tool does: measures the engine layer alone.
 //
 //   sorvi_bench_engine [--psm N] [--deadline SECONDS] IMAGE...
@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/leptonica_image_reader.h"
+#include "platform/image_file_source.h"
 #include "platform/tesseract_engine.h"
 #include "recognition/engine_recognizer.h"
 
@@ -32,7 +32,7 @@ int main(int argc, char** argv) try {
                                      deadline);
   for (const std::string& path : args) {
     nlohmann::json record{{"path", path}};
-    const auto image = sorvi::readImageWithLeptonica(path);
+    const auto image = sorvi::decodeImageFile(path);
     if (!image) {
       record["error"] = "Could not load image";
     } else {

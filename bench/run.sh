@@ -6,8 +6,8 @@
 #
 #   bash bench/run.sh [IMAGE_DIR]     (default: ../shared/corpus/ocr-gt)
 #
-# Set BENCH_ENGINE=1 to add a run of the recognizer alone on images decoded
-# by Leptonica (no image pipeline involved).
+# Set BENCH_ENGINE=1 to add a run of the recognizer alone, in-process, on
+# images decoded by the tool's image layer (no worker, no pipeline).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source_dir="$(cd "${1:-$root/../shared/corpus/ocr-gt}" && pwd)"

@@ -133,4 +133,10 @@ std::unique_ptr<ImageSource> FileImageSourceOpener::open(const std::string& path
   }
 }
 
+std::shared_ptr<const RasterImage> decodeImageFile(const std::string& path) {
+  FileImageSourceOpener opener;
+  const std::unique_ptr<ImageSource> source = opener.open(path);
+  return source ? source->decodeFirstImage() : nullptr;
+}
+
 }  // namespace sorvi

@@ -14,6 +14,10 @@ class FileImageSourceOpener : public ImageSourceOpener {
   std::unique_ptr<ImageSource> open(const std::string& path) override;
 };
 
+// Image 0 of the file, upright; null when it cannot be decoded. For tools
+// and tests that want pixels without the pipeline.
+std::shared_ptr<const RasterImage> decodeImageFile(const std::string& path);
+
 // Sets the libraries up and mutes their logging, ahead of the first file
 // (and of any sandbox that would stop them loading their parts later).
 void initialiseImageLibraries();

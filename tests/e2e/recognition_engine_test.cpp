@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/leptonica_image_reader.h"
+#include "platform/image_file_source.h"
 #include "platform/tesseract_engine.h"
 #include "recognition/engine_recognizer.h"
 #include "tool_run.h"
@@ -54,7 +54,7 @@ class StderrCapture {
 };
 
 std::shared_ptr<const RasterImage> fixture(const std::string& name) {
-  auto image = readImageWithLeptonica(e2e::fixturePath(name));
+  auto image = decodeImageFile(e2e::fixturePath(name));
   EXPECT_TRUE(image) << name;
   return image;
 }
