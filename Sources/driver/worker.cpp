@@ -52,7 +52,12 @@ void serveRequests(int requestFd, int eventFd, Pipelines& pipelines) {
   }
 }
 
-bool isWorkerProcess() { return std::getenv(kWorkerVariable) != nullptr; }
+bool isWorkerProcess() {
+  // The marker names the driver that started us, so a stray copy of it in a
+  // user's environment does not turn the tool into a silent worker.
+  const char* driver = std::getenv(kWorkerVariable);
+  return driver != nullptr && std::to_string(::getppid()) == driver;
+}
 
 int runWorkerProcess() {
   ::unsetenv(kWorkerVariable);
@@ -66,9 +71,12 @@ int runWorkerProcess() {
 }
 
 std::unique_ptr<WorkerProcess> makeWorkerProcess() {
+  const std::string marker = std::string(kWorkerVariable) + "=";
   std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
-  env.emplace_back(std::string(kWorkerVariable) + "=1");
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!std::string_view(*entry).starts_with(marker)) env.emplace_back(*entry);
+  }
+  env.emplace_back(marker + std::to_string(::getpid()));
   return std::make_unique<WorkerProcess>("/proc/self/exe", std::vector<std::string>{"sorvi-ocr"},
                                          std::move(env));
 }
