@@ -2,6 +2,7 @@
 #include <webp/demux.h>
 
 #include <cstring>
+#include <memory>
 
 #include "platform/image_budget.h"
 #include "platform/image_decoders.h"
@@ -9,6 +10,12 @@
 namespace sorvi {
 namespace {
 
+struct DecoderDelete {
+  void operator()(WebPIDecoder* decoder) const { WebPIDelete(decoder); }
+};
+
+// Decoded incrementally, so a file cut short still gives the rows before
+// the cut; the rest stays transparent, as browsers show it.
 std::optional<DecodedImage> decodeStill(std::span<const std::uint8_t> bytes, int width,
                                         int height) {
   DecodedImage decoded;
@@ -16,8 +23,14 @@ std::optional<DecodedImage> decodeStill(std::span<const std::uint8_t> bytes, int
   raster.width = width;
   raster.height = height;
   raster.rgba.resize(raster.stride() * static_cast<std::size_t>(height));
-  if (WebPDecodeRGBAInto(bytes.data(), bytes.size(), raster.rgba.data(), raster.rgba.size(),
-                         static_cast<int>(raster.stride())) == nullptr) {
+  const std::unique_ptr<WebPIDecoder, DecoderDelete> decoder(
+      WebPINewRGB(MODE_RGBA, raster.rgba.data(), raster.rgba.size(),
+                  static_cast<int>(raster.stride())));
+  if (!decoder) return std::nullopt;
+  // Damaged data ends decoding where it is found; the rows before it stay.
+  WebPIUpdate(decoder.get(), bytes.data(), bytes.size());
+  int rows = 0;
+  if (WebPIDecGetRGB(decoder.get(), &rows, nullptr, nullptr, nullptr) == nullptr || rows <= 0) {
     return std::nullopt;
   }
   return decoded;
