@@ -107,7 +107,8 @@ bool readOtherDepth(TIFF* tiff, RasterImage& raster) {
 // Whether the file holds the whole of at least one strip or tile: libtiff
 // decodes only those, so with none there is no picture at all.
 bool hasWholeStrile(TIFF* tiff, toff_t fileSize) {
-  const std::uint32_t count = TIFFIsTiled(tiff) != 0 ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+  const std::uint32_t count =
+      TIFFIsTiled(tiff) != 0 ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint64_t offset = TIFFGetStrileOffset(tiff, i);
     const std::uint64_t size = TIFFGetStrileByteCount(tiff, i);

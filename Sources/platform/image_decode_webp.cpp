@@ -23,9 +23,8 @@ std::optional<DecodedImage> decodeStill(std::span<const std::uint8_t> bytes, int
   raster.width = width;
   raster.height = height;
   raster.rgba.resize(raster.stride() * static_cast<std::size_t>(height));
-  const std::unique_ptr<WebPIDecoder, DecoderDelete> decoder(
-      WebPINewRGB(MODE_RGBA, raster.rgba.data(), raster.rgba.size(),
-                  static_cast<int>(raster.stride())));
+  const std::unique_ptr<WebPIDecoder, DecoderDelete> decoder(WebPINewRGB(
+      MODE_RGBA, raster.rgba.data(), raster.rgba.size(), static_cast<int>(raster.stride())));
   if (!decoder) return std::nullopt;
   // Damaged data ends decoding where it is found; the rows before it stay.
   WebPIUpdate(decoder.get(), bytes.data(), bytes.size());

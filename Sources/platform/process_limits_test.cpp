@@ -1,12 +1,15 @@
 #include "platform/process_limits.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +52,40 @@ TEST(Sandbox, RefusesNetworkProgramsAndWritingButKeepsReading) {
   EXPECT_EQ(failed, 0);
   EXPECT_NE(access("/tmp/sorvi-sandbox-probe", F_OK), 0);
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Runs `grow` in a child under the worker's limits; its wait status.
+int statusUnderLimits(void (*grow)()) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    applyWorkerLimits();
+    grow();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+TEST(WorkerLimits, PrivateMemoryFailsToAllocateAndSharedMemoryEndsTheWorker) {
+  // Beyond the data bound an allocation fails; the worker lives on.
+  const int refused = statusUnderLimits([] {
+    void* block = std::malloc(kWorkerDataBytes + (std::uint64_t{64} << 20));
+    _exit(block == nullptr ? 0 : 1);
+  });
+  EXPECT_TRUE(WIFEXITED(refused) && WEXITSTATUS(refused) == 0) << refused;
+
+  // Memory the data bound does not count is still watched.
+  const int ended = statusUnderLimits([] {
+    const std::size_t size = kMaxResidentBytes + (std::uint64_t{64} << 20);
+    void* shared = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) _exit(2);
+    std::memset(shared, 1, size);
+    sleep(2);
+  });
+  EXPECT_TRUE(WIFSIGNALED(ended) && WTERMSIG(ended) == SIGKILL) << ended;
+}
+#endif
 
 }  // namespace
 }  // namespace sorvi
