@@ -81,6 +81,9 @@ std::optional<DecodedImage> decodePng(std::span<const std::uint8_t> bytes) {
   // A wrong checksum alone does not hide a picture; damaged data still
   // stops decoding where zlib finds it.
   png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+  // Image data is read in small blocks, so a file cut short loses at most
+  // one block's rows before the cut (a block is read whole or not at all).
+  png_set_compression_buffer_size(png, 512);
   MemoryReader reader{bytes};
   png_set_read_fn(png, &reader, readFromMemory);
 
