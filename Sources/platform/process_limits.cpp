@@ -25,9 +25,9 @@ namespace sorvi {
 namespace {
 
 #ifdef SORVI_ADDRESS_SANITIZER
-// The sanitizer's shadow and quarantine add about as much again as the
-// program's own memory; only a runaway worker is stopped.
-constexpr std::uint64_t kResidentLimit = 4 * kMaxResidentBytes;
+// The sanitizer's shadow, red zones and quarantine add about as much again
+// as the program's own memory; only a runaway worker is stopped.
+constexpr std::uint64_t kResidentLimit = 3 * kMaxResidentBytes;
 #else
 // Below the bound by what can still grow between two looks.
 constexpr std::uint64_t kResidentLimit = kMaxResidentBytes - (std::uint64_t{48} << 20);

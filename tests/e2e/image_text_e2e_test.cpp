@@ -60,10 +60,12 @@ TEST(ImageTextEndToEnd, EveryFormatVariantAndOrientationGivesItsTextUpright) {
 
 TEST(ImageTextEndToEnd, DamagedFilesGiveTheTextAboveTheDamageAndTheirMetadata) {
   const json eiffel = {{"date_taken", "2023-06-15T14:34:56Z"}, {"gps", "48.858370,2.294481"}};
-  // Cut short at several points, garbage in the scan, a PNG and a WebP cut short.
+  // Cut short at several points, garbage in the scan, a PNG, a WebP and an
+  // animated WebP cut short.
   const std::vector<std::pair<std::string, json>> expected = {
       {"cut_55.jpg", eiffel},       {"cut_75.jpg", eiffel}, {"cut_90.jpg", eiffel},
-      {"corrupt_scan.jpg", eiffel}, {"cut_70.png", eiffel}, {"truncated.webp", nullptr}};
+      {"corrupt_scan.jpg", eiffel}, {"cut_70.png", eiffel}, {"truncated.webp", nullptr},
+      {"cut_30.webp", nullptr}};
   std::vector<std::string> paths;
   for (const auto& [name, exif] : expected) paths.push_back(fixturePath("images/" + name));
   unsetenv("TZ");
