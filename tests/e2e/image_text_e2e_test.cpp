@@ -67,6 +67,7 @@ TEST(ImageTextEndToEnd, DamagedFilesGiveTheTextAboveTheDamageAndTheirMetadata) {
       {"corrupt_scan.jpg", eiffel}, {"cut_70.png", eiffel}, {"truncated.webp", nullptr},
       {"cut_30.webp", nullptr}};
   std::vector<std::string> paths;
+  paths.reserve(expected.size());
   for (const auto& [name, exif] : expected) paths.push_back(fixturePath("images/" + name));
   unsetenv("TZ");
   const ToolRun run = runToolChecked(paths, {"TZ=UTC0"});
