@@ -83,7 +83,7 @@ void applyWorkerLimits() {
   ::setrlimit(RLIMIT_CORE, &noCore);
 #ifndef SORVI_ADDRESS_SANITIZER
   // Allocations beyond the bound fail at once, so a decompression bomb ends
-  // in a failed allocation within a second or two rather than in gigabytes.
+  // in a failed allocation within seconds rather than in gigabytes.
   // Reserved but untouched address space (thread arenas) is not counted.
   const rlimit data{kWorkerDataBytes, kWorkerDataBytes};
   ::setrlimit(RLIMIT_DATA, &data);
@@ -103,7 +103,8 @@ bool enterSandbox() {
       // fall back to openat, which it can.
       deny(filter, ENOSYS, SCMP_SYS(openat2)) && denyWritingOpens(filter, SCMP_SYS(open), 1) &&
       denyWritingOpens(filter, SCMP_SYS(openat), 2);
-  ok = ok && seccomp_load(filter) == 0;
+  // Every thread, including the memory watch started before, gets the filter.
+  ok = ok && seccomp_attr_set(filter, SCMP_FLTATR_CTL_TSYNC, 1) == 0 && seccomp_load(filter) == 0;
   seccomp_release(filter);
   return ok;
 }
