@@ -8,7 +8,9 @@
 namespace sorvi {
 
 // Largest page bitmap drawn, in bytes of RGBA; a larger page is skipped.
-inline constexpr std::int64_t kMaxPageBitmapBytes = std::int64_t{1} << 30;
+// As large as the largest image, so that recognising it stays within the
+// worker's memory bound.
+inline constexpr std::int64_t kMaxPageBitmapBytes = std::int64_t{256} << 20;
 // Longest side drawn, in pixels: keeps every row within the renderer's int arithmetic.
 inline constexpr std::int64_t kMaxPageBitmapSide = std::int64_t{1} << 20;
 

@@ -36,9 +36,9 @@ TEST(PagePixelSize, PagesThatCannotBeDrawnHaveNoSize) {
   EXPECT_EQ(sizeOf({0, 0, inf, 100}), std::nullopt);
   EXPECT_EQ(sizeOf({0, 0, 100, nan}), std::nullopt);
   EXPECT_EQ(sizeOf({0, 0, 1e300, 1e300}), std::nullopt);
-  // The memory budget: 16384 x 16384 RGBA is exactly 1 GiB, one row more is not.
-  EXPECT_EQ(sizeOf({0, 0, 8192, 8192}), std::make_pair(16384, 16384));
-  EXPECT_EQ(sizeOf({0, 0, 8192, 8192.5}), std::nullopt);
+  // The memory budget: 8192 x 8192 RGBA is exactly 256 MiB, one row more is not.
+  EXPECT_EQ(sizeOf({0, 0, 4096, 4096}), std::make_pair(8192, 8192));
+  EXPECT_EQ(sizeOf({0, 0, 4096, 4096.5}), std::nullopt);
   // A thin page within the budget but longer than a renderer's row allows.
   EXPECT_EQ(sizeOf({0, 0, 524288, 1}), std::make_pair(1048576, 2));
   EXPECT_EQ(sizeOf({0, 0, 524288.5, 1}), std::nullopt);

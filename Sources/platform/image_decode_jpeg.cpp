@@ -1,7 +1,6 @@
 #include <csetjmp>
 #include <cstdio>
 
-#include <jerror.h>
 #include <jpeglib.h>
 
 #include "platform/image_budget.h"
@@ -21,22 +20,19 @@ struct SilentErrors {
 
 void dropMessage(j_common_ptr /*info*/) {}
 
-// Warnings that mean pixels are missing or made up (a truncated file, a
-// damaged scan) fail the image; harmless ones such as stray bytes between
-// markers do not.
-void judgeWarning(j_common_ptr info, int level) {
-  if (level >= 0) return;  // trace messages
-  switch (info->err->msg_code) {
-    case JWRN_JPEG_EOF:
-    case JWRN_HIT_MARKER:
-    case JWRN_HUFF_BAD_CODE:
-    case JWRN_MUST_RESYNC:
-    case JWRN_NOT_SEQUENTIAL:
-    case JWRN_BOGUS_PROGRESSION:
-      failDecoding(info);
-    default:
-      ++info->err->num_warnings;
-  }
+// Damaged or truncated data only warns: libjpeg carries on, filling what is
+// missing with grey, and the picture is shown as viewers show it.
+void countWarning(j_common_ptr info, int level) {
+  if (level < 0) ++info->err->num_warnings;
+}
+
+// Whether any entropy-coded byte follows the first scan header: a file cut
+// off right after its headers has no picture to show, only grey.
+bool hasScanData(const jpeg_decompress_struct& info) {
+  const jpeg_source_mgr& source = *info.src;
+  return source.bytes_in_buffer > 0 &&
+         !(source.bytes_in_buffer >= 2 && source.next_input_byte[0] == 0xFF &&
+           source.next_input_byte[1] == JPEG_EOI);
 }
 
 // Adobe writes CMYK inverted; without its marker the values are plain ink.
@@ -61,14 +57,14 @@ void cmykToRgba(std::uint8_t* row, JDIMENSION width, bool inverted) {
 }
 
 // Everything that must survive a longjmp lives outside the function that
-// calls setjmp.
+// calls setjmp. `rows` counts the rows already in the raster.
 bool decodeInto(jpeg_decompress_struct& info, SilentErrors& errors,
-                std::span<const std::uint8_t> bytes, DecodedImage& decoded) {
+                std::span<const std::uint8_t> bytes, DecodedImage& decoded, JDIMENSION& rows) {
   if (setjmp(errors.escape) != 0) return false;
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
   if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return false;
-  if (!fitsImageBudget(info.image_width, info.image_height)) return false;
+  if (!fitsImageBudget(info.image_width, info.image_height) || !hasScanData(info)) return false;
 
   const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
   info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
@@ -83,9 +79,19 @@ bool decodeInto(jpeg_decompress_struct& info, SilentErrors& errors,
     JSAMPROW row = raster.rgba.data() + raster.stride() * info.output_scanline;
     if (jpeg_read_scanlines(&info, &row, 1) != 1) return false;
     if (cmyk) cmykToRgba(row, info.output_width, info.saw_Adobe_marker != 0);
+    rows = info.output_scanline;
   }
   jpeg_finish_decompress(&info);
   return true;
+}
+
+// Rows a fatal error kept libjpeg from giving are shown grey, as libjpeg
+// itself shows data that is missing.
+void fillRowsFrom(JDIMENSION rows, RasterImage& raster) {
+  for (std::size_t i = raster.stride() * rows; i < raster.rgba.size(); i += 4) {
+    raster.rgba[i] = raster.rgba[i + 1] = raster.rgba[i + 2] = 128;
+    raster.rgba[i + 3] = 255;
+  }
 }
 
 }  // namespace
@@ -96,17 +102,22 @@ std::optional<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes) {
   info.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = failDecoding;
   errors.manager.output_message = dropMessage;
-  errors.manager.emit_message = judgeWarning;
+  errors.manager.emit_message = countWarning;
 
   DecodedImage decoded;
+  JDIMENSION rows = 0;
   bool ok = false;
   try {
-    ok = decodeInto(info, errors, bytes, decoded);
+    ok = decodeInto(info, errors, bytes, decoded, rows);
   } catch (...) {
     ok = false;  // out of memory: still free the decoder's own memory
+    rows = 0;
   }
   jpeg_destroy_decompress(&info);
-  if (!ok) return std::nullopt;
+  // A fatal error after some rows (including one while finishing) still
+  // leaves those rows to show.
+  if (!ok && rows == 0) return std::nullopt;
+  if (!ok) fillRowsFrom(rows, decoded.raster);
   return decoded;
 }
 

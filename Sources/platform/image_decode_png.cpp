@@ -29,8 +29,8 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
 void dropWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 
 // Everything that must survive a longjmp lives outside this function.
-bool decodeInto(png_structp png, png_infop info, std::vector<png_bytep>& rows,
-                DecodedImage& decoded) {
+// `rows` counts the row calls done, over all passes of an interlaced image.
+bool decodeInto(png_structp png, png_infop info, DecodedImage& decoded, std::uint64_t& rows) {
   if (setjmp(png_jmpbuf(png)) != 0) return false;
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
@@ -43,18 +43,25 @@ bool decodeInto(png_structp png, png_infop info, std::vector<png_bytep>& rows,
   png_set_strip_16(png);
   png_set_gray_to_rgb(png);
   png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-  png_set_interlace_handling(png);
+  const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
   if (png_get_rowbytes(png, info) != static_cast<png_size_t>(width) * 4) return false;
 
+  // Rows never reached stay transparent, which shows as the ground behind
+  // the picture, as browsers show a PNG cut short.
   RasterImage& raster = decoded.raster;
   raster.width = static_cast<int>(width);
   raster.height = static_cast<int>(height);
   raster.rgba.resize(raster.stride() * height);
-  rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) rows[y] = raster.rgba.data() + raster.stride() * y;
-  png_read_image(png, rows.data());
-  png_read_end(png, nullptr);  // checks the checksums up to the end of the image data
+  for (int pass = 0; pass < passes; ++pass) {
+    for (png_uint_32 y = 0; y < height; ++y) {
+      // As a display row, each pass of an interlaced image fills whole
+      // blocks, so a cut after an early pass still shows a coarse picture.
+      png_read_row(png, nullptr, raster.rgba.data() + raster.stride() * y);
+      ++rows;
+    }
+  }
+  png_read_end(png, nullptr);
   return true;
 }
 
@@ -71,19 +78,27 @@ std::optional<DecodedImage> decodePng(std::span<const std::uint8_t> bytes) {
   }
   // No limit of libpng's own should refuse what our budget allows.
   png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+  // A wrong checksum alone does not hide a picture; damaged data still
+  // stops decoding where zlib finds it.
+  png_set_crc_action(png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+  // Image data is read in small blocks, so a file cut short loses at most
+  // one block's rows before the cut (a block is read whole or not at all).
+  png_set_compression_buffer_size(png, 512);
   MemoryReader reader{bytes};
   png_set_read_fn(png, &reader, readFromMemory);
 
   DecodedImage decoded;
-  std::vector<png_bytep> rows;
+  std::uint64_t rows = 0;
   bool ok = false;
   try {
-    ok = decodeInto(png, info, rows, decoded);
+    ok = decodeInto(png, info, decoded, rows);
   } catch (...) {
     ok = false;
+    rows = 0;
   }
   png_destroy_read_struct(&png, &info, nullptr);
-  if (!ok) return std::nullopt;
+  // An error after some rows, truncation or damage, keeps what was read.
+  if (!ok && rows == 0) return std::nullopt;
   return decoded;
 }
 

@@ -86,7 +86,8 @@ bool readOtherDepth(TIFF* tiff, RasterImage& raster) {
   std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
   const std::uint64_t maximum = (std::uint64_t{1} << bits) - 1;
   for (int y = 0; y < raster.height; ++y) {
-    if (TIFFReadScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
+    // Rows after a damaged or missing strip stay transparent.
+    if (TIFFReadScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return y > 0;
     std::uint8_t* out = raster.rgba.data() + raster.stride() * static_cast<std::size_t>(y);
     for (int x = 0; x < raster.width; ++x, out += 4) {
       const std::size_t first = static_cast<std::size_t>(x) * samples;
@@ -103,7 +104,20 @@ bool readOtherDepth(TIFF* tiff, RasterImage& raster) {
   return true;
 }
 
-bool readFirstPage(TIFF* tiff, DecodedImage& decoded) {
+// Whether the file holds the whole of at least one strip or tile: libtiff
+// decodes only those, so with none there is no picture at all.
+bool hasWholeStrile(TIFF* tiff, toff_t fileSize) {
+  const std::uint32_t count =
+      TIFFIsTiled(tiff) != 0 ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint64_t offset = TIFFGetStrileOffset(tiff, i);
+    const std::uint64_t size = TIFFGetStrileByteCount(tiff, i);
+    if (size > 0 && offset <= fileSize && size <= fileSize - offset) return true;
+  }
+  return false;
+}
+
+bool readFirstPage(TIFF* tiff, toff_t fileSize, DecodedImage& decoded) {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   if (TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) == 0 ||
@@ -122,8 +136,11 @@ bool readFirstPage(TIFF* tiff, DecodedImage& decoded) {
 
   char message[1024] = {};
   if (TIFFRGBAImageOK(tiff, message) == 0) return readOtherDepth(tiff, raster);
+  if (!hasWholeStrile(tiff, fileSize)) return false;
   TIFFRGBAImage image{};
-  if (TIFFRGBAImageBegin(&image, tiff, /*stop_on_error=*/1, message) == 0) return false;
+  // Strips and tiles that fail to decode (a file cut short, damaged data)
+  // are left transparent and the others still drawn, as viewers do.
+  if (TIFFRGBAImageBegin(&image, tiff, /*stop_on_error=*/0, message) == 0) return false;
   image.orientation = ORIENTATION_TOPLEFT;
   image.req_orientation = ORIENTATION_TOPLEFT;
   // TIFFRGBAImageGet fills 32-bit ABGR words; the buffer has room for them.
@@ -165,7 +182,7 @@ std::optional<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes) {
   DecodedImage decoded;
   bool ok = false;
   try {
-    ok = readFirstPage(tiff, decoded);
+    ok = readFirstPage(tiff, bytes.size(), decoded);
   } catch (...) {
     ok = false;
   }

@@ -21,8 +21,10 @@ struct DecodedImage {
 void initialiseTiff();
 void initialiseHeif();
 
-// Each decoder is strict: truncated or corrupt data, or an image beyond the
-// memory budget, gives absent. None of them throws or writes anywhere.
+// Each decoder gives what a viewer would show of a truncated or damaged
+// file: the part that decodes, the rest filled in. Absent only when nothing
+// decodes (no valid header, no picture data) or the image is beyond the
+// memory budget. None of them throws or writes anywhere.
 std::optional<DecodedImage> decodePng(std::span<const std::uint8_t> bytes);
 std::optional<DecodedImage> decodeJpeg(std::span<const std::uint8_t> bytes);
 std::optional<DecodedImage> decodeTiff(std::span<const std::uint8_t> bytes);

@@ -41,7 +41,7 @@ std::optional<std::vector<std::uint8_t>> readRegularFile(const std::string& path
       done += static_cast<std::size_t>(n);
     }
     // A file that shrank while being read is read as far as it goes; the
-    // decoders then find it truncated.
+    // decoders then give what it holds.
     bytes.resize(done);
     if (!failed) content = std::move(bytes);
   }

@@ -101,9 +101,9 @@ TEST_F(ImageFileSourceTest, OrientationIsAppliedExceptWhereTheContainerDidIt) {
 
 TEST_F(ImageFileSourceTest, BrokenOrOversizedFilesDoNotDecode) {
   for (const char* name :
-       {"truncated.png", "truncated.jpg", "truncated.tiff", "truncated_g4.tiff", "truncated.webp",
-        "truncated.heic", "header_only.png", "empty.png", "text.jpg", "not_heif.heic",
-        "directory.png", "bad_crc.png", "huge.png", "huge.jpg", "huge.tiff", "no_such_file.png"}) {
+       {"header_only.jpg", "truncated.tiff", "truncated_g4.tiff", "truncated.heic",
+        "header_only.png", "empty.png", "text.jpg", "not_heif.heic", "directory.png", "bad_crc.png",
+        "huge.png", "huge.jpg", "huge.tiff", "no_such_file.png"}) {
     EXPECT_EQ(decode(name), nullptr) << name;
   }
 }

@@ -141,7 +141,12 @@ ImageMetadata readFileMetadata(std::span<const std::uint8_t> file) {
     Exiv2::Image::AutoPtr image =
         Exiv2::ImageFactory::open(file.data(), static_cast<long>(file.size()));
     if (image.get() == nullptr) return {};
-    image->readMetadata();
+    try {
+      image->readMetadata();
+    } catch (...) {
+      // A file cut short or damaged after its Exif block (a later chunk or
+      // segment, XMP, an ICC profile) still has that block, already decoded.
+    }
     return metadataOf(image->exifData());
   } catch (...) {
     return {};

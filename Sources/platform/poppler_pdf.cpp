@@ -126,6 +126,9 @@ class PopplerDocument : public PdfDocument {
       }
       return toRasterImage(*bitmap);
     } catch (...) {
+      // Out of memory part way through a page: the device may be left in
+      // the middle of its drawing state, so the next page gets a fresh one.
+      device_.reset();
       return nullptr;
     }
   }

@@ -6,9 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
+#include <thread>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define SORVI_ADDRESS_SANITIZER 1
@@ -21,17 +24,38 @@
 namespace sorvi {
 namespace {
 
-constexpr std::uint64_t kGiB = 1ULL << 30;
-constexpr std::uint64_t kMaxAddressSpace = 8 * kGiB;
+#ifdef SORVI_ADDRESS_SANITIZER
+// The sanitizer's shadow, red zones and quarantine add about as much again
+// as the program's own memory; only a runaway worker is stopped.
+constexpr std::uint64_t kResidentLimit = 3 * kMaxResidentBytes;
+#else
+// Below the bound by what can still grow between two looks.
+constexpr std::uint64_t kResidentLimit = kMaxResidentBytes - (std::uint64_t{48} << 20);
+#endif
+constexpr auto kResidentCheckInterval = std::chrono::milliseconds(20);
 
-[[maybe_unused]] std::uint64_t addressSpaceLimit() {
-  const long pages = ::sysconf(_SC_PHYS_PAGES);
-  const long pageSize = ::sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || pageSize <= 0) return kMaxAddressSpace;
-  const std::uint64_t physical =
-      static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-  // Tesseract's engines and their threads need some room whatever the machine.
-  return std::clamp(physical / 2, 2 * kGiB, kMaxAddressSpace);
+std::uint64_t residentBytes(int statm) {
+  char text[128] = {};
+  const ssize_t n = ::pread(statm, text, sizeof text - 1, 0);
+  if (n <= 0) return 0;
+  unsigned long long size = 0;
+  unsigned long long resident = 0;
+  if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) return 0;
+  return resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGE_SIZE));
+}
+
+// Memory the data limit does not see (shared or file mappings) or cannot
+// limit (under the sanitizer) is caught here: a worker that grows beyond
+// the bound is ended, as the kernel would end it when out of memory.
+void watchResidentSize() {
+  const int statm = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  if (statm < 0) return;
+  std::thread([statm] {
+    for (;;) {
+      if (residentBytes(statm) > kResidentLimit) ::kill(::getpid(), SIGKILL);
+      std::this_thread::sleep_for(kResidentCheckInterval);
+    }
+  }).detach();
 }
 
 bool deny(scmp_filter_ctx filter, int error, int syscall) {
@@ -58,10 +82,13 @@ void applyWorkerLimits() {
   const rlimit noCore{0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);
 #ifndef SORVI_ADDRESS_SANITIZER
-  const rlim_t limit = addressSpaceLimit();
-  const rlimit addressSpace{limit, limit};
-  ::setrlimit(RLIMIT_AS, &addressSpace);
+  // Allocations beyond the bound fail at once, so a decompression bomb ends
+  // in a failed allocation within seconds rather than in gigabytes.
+  // Reserved but untouched address space (thread arenas) is not counted.
+  const rlimit data{kWorkerDataBytes, kWorkerDataBytes};
+  ::setrlimit(RLIMIT_DATA, &data);
 #endif
+  watchResidentSize();
 }
 
 bool enterSandbox() {
@@ -76,7 +103,8 @@ bool enterSandbox() {
       // fall back to openat, which it can.
       deny(filter, ENOSYS, SCMP_SYS(openat2)) && denyWritingOpens(filter, SCMP_SYS(open), 1) &&
       denyWritingOpens(filter, SCMP_SYS(openat), 2);
-  ok = ok && seccomp_load(filter) == 0;
+  // Every thread, including the memory watch started before, gets the filter.
+  ok = ok && seccomp_attr_set(filter, SCMP_FLTATR_CTL_TSYNC, 1) == 0 && seccomp_load(filter) == 0;
   seccomp_release(filter);
   return ok;
 }

@@ -1,11 +1,22 @@
 #pragma once
 
+#include <cstdint>
+
 namespace sorvi {
 
-// Caps the worker's address space well below the machine's memory, so a
-// decompression bomb ends the worker and not the machine, and turns off
-// core files. Does nothing to the address space under AddressSanitizer,
-// whose shadow memory needs terabytes of it.
+// No process of the tool may grow beyond this resident size, whatever the
+// machine: a small container or laptop must not lose another program to
+// one hostile file.
+inline constexpr std::uint64_t kMaxResidentBytes = 1'200'000'000;
+
+// The worker's heap and other private writable memory; the rest of the
+// resident bound is for the libraries' code and the decoders' slack.
+inline constexpr std::uint64_t kWorkerDataBytes = std::uint64_t{1000} << 20;
+
+// Bounds the worker's memory so that a decompression bomb ends the worker
+// (or just fails its allocation) and nothing else, and turns off core
+// files. Under AddressSanitizer, whose shadow needs terabytes of address
+// space, only a looser resident-size watch applies.
 void applyWorkerLimits();
 
 // From here on the process cannot open network sockets, start programs or

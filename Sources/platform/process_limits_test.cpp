@@ -1,12 +1,15 @@
 #include "platform/process_limits.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +52,25 @@ TEST(Sandbox, RefusesNetworkProgramsAndWritingButKeepsReading) {
   EXPECT_EQ(failed, 0);
   EXPECT_NE(access("/tmp/sorvi-sandbox-probe", F_OK), 0);
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Shared memory escapes the data limit (a failed allocation there is seen
+// end to end); the watch still ends a worker that holds too much of it.
+TEST(WorkerLimits, AWorkerGrowingBeyondTheResidentBoundIsEnded) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    applyWorkerLimits();
+    const std::size_t size = kMaxResidentBytes + (std::size_t{64} << 20);
+    void* shared = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared != MAP_FAILED) std::memset(shared, 1, size);
+    sleep(2);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+}
+#endif
 
 }  // namespace
 }  // namespace sorvi

@@ -101,10 +101,9 @@ TEST(ImageEndToEnd, EveryFormatAndVariantLoads) {
 
 TEST(ImageEndToEnd, BrokenMissingAndOversizedFilesCannotBeLoaded) {
   const std::vector<std::string> names = {
-      "no_such_file.png", "directory.png",     "text.jpg",       "empty.png",
-      "header_only.png",  "bad_crc.png",       "truncated.png",  "truncated.jpg",
-      "truncated.tiff",   "truncated_g4.tiff", "truncated.webp", "truncated.heic",
-      "not_heif.heic",    "huge.png",          "huge.jpg",       "huge.tiff"};
+      "no_such_file.png", "directory.png", "text.jpg",       "empty.png",         "header_only.png",
+      "header_only.jpg",  "bad_crc.png",   "truncated.tiff", "truncated_g4.tiff", "truncated.heic",
+      "not_heif.heic",    "huge.png",      "huge.jpg",       "huge.tiff"};
   const std::vector<json> records = metadataRecords(names);
   ASSERT_EQ(records.size(), names.size());
   for (std::size_t i = 0; i < names.size(); ++i) {

@@ -58,6 +58,28 @@ TEST(ImageTextEndToEnd, EveryFormatVariantAndOrientationGivesItsTextUpright) {
   }
 }
 
+TEST(ImageTextEndToEnd, DamagedFilesGiveTheTextAboveTheDamageAndTheirMetadata) {
+  const json eiffel = {{"date_taken", "2023-06-15T14:34:56Z"}, {"gps", "48.858370,2.294481"}};
+  // Cut short at several points, garbage in the scan, a PNG, a WebP and an
+  // animated WebP cut short.
+  const std::vector<std::pair<std::string, json>> expected = {
+      {"cut_55.jpg", eiffel},       {"cut_75.jpg", eiffel}, {"cut_90.jpg", eiffel},
+      {"corrupt_scan.jpg", eiffel}, {"cut_70.png", eiffel}, {"truncated.webp", nullptr},
+      {"cut_30.webp", nullptr}};
+  std::vector<std::string> paths;
+  paths.reserve(expected.size());
+  for (const auto& [name, exif] : expected) paths.push_back(fixturePath("images/" + name));
+  unsetenv("TZ");
+  const ToolRun run = runToolChecked(paths, {"TZ=UTC0"});
+  ASSERT_EQ(run.records.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const json& record = run.records[i];
+    const std::string text = normalised(record.value("text", ""));
+    EXPECT_NE(text.find("hello world"), std::string::npos) << paths[i] << ": " << record;
+    EXPECT_EQ(record.value("exif", json()), expected[i].second) << paths[i];
+  }
+}
+
 TEST(ImageTextEndToEnd, PhotoGivesItsTextDateAndPositionInOneRecord) {
   unsetenv("TZ");
   const ToolRun run =

@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <thread>
@@ -37,6 +38,34 @@ TEST(IsolationEndToEnd, HostileFilesEachGetTheirLineInOrder) {
   EXPECT_EQ(pages, 50u) << text;
   EXPECT_EQ(run.records[4]["error"], "Could not load PDF");
   EXPECT_LT(seconds.count(), 300.0);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST(IsolationEndToEnd, DecompressionBombsEndFastWithinTheMemoryBound) {
+  const std::vector<std::string> args = {hostile("font-bomb.pdf"), hostile("zeros-bomb.png"),
+                                         fixturePath("images/png_rgb8.png")};
+  const auto start = std::chrono::steady_clock::now();
+  const ToolRun run = runToolChecked(args);
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+  ASSERT_EQ(run.records.size(), args.size()) << run.out;
+  // The bomb's page cannot be drawn within the bound: skipped, so no text.
+  EXPECT_FALSE(run.records[0].contains("text")) << run.records[0];
+  EXPECT_EQ(run.records[1]["error"], "Could not load image");
+  EXPECT_TRUE(run.records[2].contains("text")) << run.records[2];
+  // The sanitizer's own memory rules out the bound; only a loose one holds there.
+  if (kSanitized) GTEST_SKIP() << "memory and time bounds are not those of a plain build";
+  // The tool has reaped its workers, so its peak covers theirs.
+  rusage usage{};
+  ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss * 1024L, 1'200'000'000L);
+  EXPECT_LT(seconds.count(), 25.0);
 }
 
 TEST(IsolationEndToEnd, AKilledWorkerCostsOnlyThePathItWasOn) {
