@@ -40,7 +40,11 @@ def no_constant(token):
 for number, line in enumerate(lines[:-1], 1):
     try:
         record = json.loads(line, object_pairs_hook=no_duplicates, parse_constant=no_constant)
-        validator.validate(record)
-    except (ValueError, jsonschema.ValidationError) as error:
+    except ValueError as error:
         sys.exit(f"line {number}: {line}\n{error}")
+    # The reasons under each failed branch, not just "matches no shape".
+    reasons = [f"{list(e.absolute_path)}: {e.message}"
+               for top in validator.iter_errors(record) for e in (top.context or [top])]
+    if reasons:
+        sys.exit(f"line {number}: {line}\n" + "\n".join(reasons))
 print(f"{len(lines) - 1} lines valid")
