@@ -1,35 +1,16 @@
 #!/usr/bin/env python3
-"""Checks every line in LINES_FILE against the output line schema.
-
-Usage: validate_lines.py SCHEMA LINES_FILE. Exits 77 (skipped) when no
-end-to-end run wrote LINES_FILE, 1 on the first bad line."""
+"""validate_lines.py SCHEMA LINES: every line of LINES must be one JSON object
+valid under SCHEMA. Exits 77 (skipped) when no end-to-end run wrote LINES."""
 import json
 import sys
 
 import jsonschema
 
-schema_path, lines_path = sys.argv[1:3]
-with open(schema_path, encoding="utf-8") as f:
-    schema = json.load(f)
-jsonschema.Draft202012Validator.check_schema(schema)
-validator = jsonschema.Draft202012Validator(schema)
-try:
-    # Strict UTF-8: the tool must never write anything else.
-    with open(lines_path, encoding="utf-8", newline="\n") as f:
-        lines = f.read().split("\n")
-except FileNotFoundError:
-    print(f"{lines_path}: no end-to-end lines to check")
-    sys.exit(77)
 
-if lines[-1] != "":
-    sys.exit(f"last line not terminated: {lines[-1]!r}")
-
-
-def no_duplicates(pairs):
+def strict_object(pairs):
     # A repeated member would be lost by the parser, so refuse it here.
-    keys = [k for k, _ in pairs]
-    if len(keys) != len(set(keys)):
-        raise ValueError(f"duplicate member in {keys}")
+    if len({key for key, _ in pairs}) != len(pairs):
+        raise ValueError(f"repeated member in {pairs}")
     return dict(pairs)
 
 
@@ -37,9 +18,20 @@ def no_constant(token):
     raise ValueError(f"{token} is not JSON")
 
 
-for number, line in enumerate(lines[:-1], 1):
+with open(sys.argv[1], encoding="utf-8") as f:
+    schema = json.load(f)
+jsonschema.Draft202012Validator.check_schema(schema)
+validator = jsonschema.Draft202012Validator(schema)
+try:
+    with open(sys.argv[2], encoding="utf-8", newline="\n") as f:  # strict UTF-8
+        lines = f.read().split("\n")
+except FileNotFoundError:
+    sys.exit(77)
+if lines.pop() != "":
+    sys.exit("the last line is not terminated")
+for number, line in enumerate(lines, 1):
     try:
-        record = json.loads(line, object_pairs_hook=no_duplicates, parse_constant=no_constant)
+        record = json.loads(line, object_pairs_hook=strict_object, parse_constant=no_constant)
     except ValueError as error:
         sys.exit(f"line {number}: {line}\n{error}")
     # The reasons under each failed branch, not just "matches no shape".
@@ -47,4 +39,4 @@ for number, line in enumerate(lines[:-1], 1):
                for top in validator.iter_errors(record) for e in (top.context or [top])]
     if reasons:
         sys.exit(f"line {number}: {line}\n" + "\n".join(reasons))
-print(f"{len(lines) - 1} lines valid")
+print(f"{len(lines)} lines valid")
