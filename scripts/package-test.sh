@@ -13,7 +13,7 @@ installed() { dpkg-query -W -f='${Status}' sorvi-ocr 2>/dev/null | grep -q ' ins
 quiet() { "$@" >"$build/package-test.log" 2>&1 || { cat "$build/package-test.log"; return 1; }; }
 
 if installed; then
-  echo "package-test: sorvi-ocr is installed already; not touching it" >&2
+  echo "package-test: sorvi-ocr is installed already; not touching it (apt-get remove sorvi-ocr)" >&2
   exit 1
 fi
 rm -rf "$build/package"
