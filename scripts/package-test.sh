@@ -3,6 +3,7 @@
 # apt-get, checks the installed tool on the samples against the built one,
 # and removes it again. The package is removed on failure too.
 set -euo pipefail
+trap 'echo "package-test: failed at line $LINENO" >&2' ERR
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 sudo=""
@@ -46,7 +47,7 @@ python3 tests/schema/validate_lines.py /usr/share/sorvi-ocr/sorvi-ocr-line.schem
 
 quiet "${apt[@]}" remove sorvi-ocr
 trap 'rm -rf "$work"' EXIT
-! installed
+if installed; then echo "package-test: still installed after removal"; exit 1; fi
 for left in /usr/bin/sorvi-ocr /usr/libexec/sorvi-ocr /usr/share/sorvi-ocr; do
   [[ ! -e "$left" ]] || { echo "left behind: $left"; exit 1; }
 done
