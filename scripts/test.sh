@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds and runs every test, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and ends with a short run of the fuzz targets.
+# Builds and runs every test, tries the Debian package, runs the tests again
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and ends with a
+# short run of the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/build.sh
 ctest --test-dir build --output-on-failure
+# The Debian package: installed, run on the samples, removed again.
+bash scripts/package-test.sh build
 
 bash scripts/build.sh asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -125,6 +125,15 @@ ToolRun runToolImpl(const std::vector<std::string>& args, const std::vector<std:
   int status = 0;
   waitpid(pid, &status, 0);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+#ifdef SORVI_E2E_LINES
+  // Every line goes to one file that is checked against the line schema
+  // after the run; one appending write, as tests may run side by side.
+  if (const int log = open(SORVI_E2E_LINES, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+      log >= 0) {
+    [[maybe_unused]] const ssize_t written = write(log, run.out.data(), run.out.size());
+    close(log);
+  }
+#endif
 
   std::istringstream lines(run.out);
   std::string line;
