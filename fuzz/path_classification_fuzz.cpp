@@ -42,7 +42,6 @@ void checkPath(std::string_view path) {
   const PathClassification classification = classifyPath(path);
   const std::string& lowered = classification.extension;
   check(lowered == lowercaseFull(extension), "extension not the lower-cased one", path);
-  check(isValidUtf8(lowered), "extension is not valid UTF-8", path);
   check(lowercaseFull(lowered) == lowered, "lower-casing is not idempotent", path);
 
   const bool isImage = std::find(kImages.begin(), kImages.end(), lowered) != kImages.end();
