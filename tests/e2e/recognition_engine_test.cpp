@@ -11,7 +11,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(RecognitionEngine, ALateRecognitionOrAMissingModelGivesNoText) {
-  const auto image = decodeImageFile(SORVI_FIXTURE_DIR "/text_lines.png");
+  const auto image = decodeImageFile(SORVI_FIXTURE_DIR "/images/text_lines.png");
   ASSERT_TRUE(image);
   EngineRecognizer hurried([] { return makeTesseractEngine(); }, 1ms);
   EngineRecognizer noModel([] { return makeTesseractEngine({.language = "zzz"}); },
