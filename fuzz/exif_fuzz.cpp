@@ -22,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using sorvi::fuzz::check;
   // The layer opens files by path: an in-memory one, rewritten per input.
   static const int fd = memfd_create("sorvi-fuzz-input", MFD_CLOEXEC);
-  check(fd >= 0 && ftruncate(fd, 0) == 0 &&
-            pwrite(fd, data, size, 0) == static_cast<ssize_t>(size),
+  check(fd >= 0 && ftruncate(fd, 0) == 0 && pwrite(fd, data, size, 0) == static_cast<ssize_t>(size),
         "cannot write the input file");
   const auto source = sorvi::FileImageSourceOpener().open("/proc/self/fd/" + std::to_string(fd));
   if (!source) return 0;

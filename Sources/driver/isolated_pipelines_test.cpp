@@ -28,18 +28,19 @@ Lines run(const std::string& worker, const std::vector<std::pair<char, std::stri
 
 TEST(IsolatedPipelines, AWorkerThatDiesCostsOnlyItsOwnPathAndOrderHolds) {
   // The fake worker does what the path says; "nan" prints nothing.
-  EXPECT_EQ(run(SORVI_FAKE_WORKER, {{'I', "a"},
-                                    {'P', "crash.pdf"},
-                                    {'I', "nan"},
-                                    {'P', "b"},
-                                    {'I', "crash.png"},
-                                    {'I', "line-then-crash"},
-                                    {'P', "exit-after"},
-                                    {'I', "c"}}),
-            (Lines{R"({"path":"a","text":"I"})", R"({"path":"crash.pdf","error":"Could not load PDF"})",
-                   R"({"path":"b","text":"P"})",
-                   R"({"path":"crash.png","error":"Could not load image"})", R"({"path":"partial"})",
-                   R"({"path":"exit-after","text":"P"})", R"({"path":"c","text":"I"})"}));
+  EXPECT_EQ(
+      run(SORVI_FAKE_WORKER, {{'I', "a"},
+                              {'P', "crash.pdf"},
+                              {'I', "nan"},
+                              {'P', "b"},
+                              {'I', "crash.png"},
+                              {'I', "line-then-crash"},
+                              {'P', "exit-after"},
+                              {'I', "c"}}),
+      (Lines{R"({"path":"a","text":"I"})", R"({"path":"crash.pdf","error":"Could not load PDF"})",
+             R"({"path":"b","text":"P"})", R"({"path":"crash.png","error":"Could not load image"})",
+             R"({"path":"partial"})", R"({"path":"exit-after","text":"P"})",
+             R"({"path":"c","text":"I"})"}));
 }
 
 TEST(IsolatedPipelines, AStepPastItsBoundIsKilledAndTheRunGoesOn) {
@@ -49,7 +50,8 @@ TEST(IsolatedPipelines, AStepPastItsBoundIsKilledAndTheRunGoesOn) {
                    R"({"path":"a","text":"I"})"}));
   // The recognition bound (300 ms) applied, not the open bound (2 s).
   EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(1500));
-  EXPECT_EQ(run(SORVI_FAKE_WORKER, {{'P', "hang"}, {'P', "b"}}).back(), R"({"path":"b","text":"P"})");
+  EXPECT_EQ(run(SORVI_FAKE_WORKER, {{'P', "hang"}, {'P', "b"}}).back(),
+            R"({"path":"b","text":"P"})");
 }
 
 TEST(IsolatedPipelines, AWorkerThatCannotStartFailsEachPath) {

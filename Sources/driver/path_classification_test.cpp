@@ -6,9 +6,17 @@ namespace sorvi {
 namespace {
 
 TEST(PathExtension, IsTheTextAfterTheLastDotOfTheLastComponent) {
-  for (const auto& [path, extension] : std::vector<std::pair<const char*, const char*>>{
-           {"archive.tar.gz", "gz"}, {"dir.png/file", ""}, {"dir/photo.JPG", "JPG"}, {"noext", ""},
-           {"ends.", ""}, {".png", "png"}, {"a.png/", "png"}, {"", ""}, {"/", ""}, {"--help", ""}}) {
+  for (const auto& [path, extension] :
+       std::vector<std::pair<const char*, const char*>>{{"archive.tar.gz", "gz"},
+                                                        {"dir.png/file", ""},
+                                                        {"dir/photo.JPG", "JPG"},
+                                                        {"noext", ""},
+                                                        {"ends.", ""},
+                                                        {".png", "png"},
+                                                        {"a.png/", "png"},
+                                                        {"", ""},
+                                                        {"/", ""},
+                                                        {"--help", ""}}) {
     EXPECT_EQ(pathExtension(path), extension) << path;
   }
 }
@@ -19,12 +27,16 @@ TEST(ClassifyPath, LowerCasesTheExtensionFullyAndMatchesExactly) {
   }
   EXPECT_EQ(classifyPath("doc.PDF").kind, PathKind::kPdf);
   // Fullwidth letters lower-case to fullwidth letters, never to ASCII.
-  for (const char* path : {"a.tif", "a.GIF", "a.heif", "a.jpe", "x", "a.png ", "a. png", "x.PNＧ"}) {
+  for (const char* path :
+       {"a.tif", "a.GIF", "a.heif", "a.jpe", "x", "a.png ", "a. png", "x.PNＧ"}) {
     EXPECT_EQ(classifyPath(path).kind, PathKind::kUnsupported) << path;
   }
-  for (const auto& [path, extension] : std::vector<std::pair<const char*, const char*>>{
-           {"a.GIF", "gif"}, {"doc.PDF", "pdf"}, {"x.ΣΑΣ", "σας"}, {"x.İ", "i\u0307"},
-           {"x.\xFF", "\xEF\xBF\xBD"}}) {
+  for (const auto& [path, extension] :
+       std::vector<std::pair<const char*, const char*>>{{"a.GIF", "gif"},
+                                                        {"doc.PDF", "pdf"},
+                                                        {"x.ΣΑΣ", "σας"},
+                                                        {"x.İ", "i\u0307"},
+                                                        {"x.\xFF", "\xEF\xBF\xBD"}}) {
     EXPECT_EQ(classifyPath(path).extension, extension) << path;
   }
 }

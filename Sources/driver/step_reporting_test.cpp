@@ -10,10 +10,13 @@ namespace {
 struct Fakes : PdfOpener, Recognizer, StepObserver {
   struct Page : PdfDocument {
     int pageCount() override { return 1; }
-    std::optional<PageGeometry> pageGeometry(int) override { return PageGeometry{{0, 0, 10, 20}, 1}; }
+    std::optional<PageGeometry> pageGeometry(int) override {
+      return PageGeometry{{0, 0, 10, 20}, 1};
+    }
     std::shared_ptr<const RasterImage> renderPage(int index, double, PixelSize size) override {
       if (index != 0) return nullptr;
-      return std::make_shared<RasterImage>(RasterImage{.width = size.width, .height = size.height, .rgba = {}});
+      return std::make_shared<RasterImage>(
+          RasterImage{.width = size.width, .height = size.height, .rgba = {}});
     }
   };
   std::unique_ptr<PdfDocument> open(const std::string& path) override {
@@ -40,7 +43,8 @@ TEST(StepReporting, CallsPassThroughAndEachPageDrawingAndRecognitionIsReported) 
   EXPECT_EQ(image->height, 40);
   StepReportingRecognizer recognizer(fakes, &fakes);
   EXPECT_EQ(recognizer.ocrImage(image).text, "20");
-  EXPECT_EQ(fakes.steps, (std::vector<Step>{Step::kRender, Step::kRender, Step::kRender, Step::kRecognize}));
+  EXPECT_EQ(fakes.steps,
+            (std::vector<Step>{Step::kRender, Step::kRender, Step::kRender, Step::kRecognize}));
   // Without an observer nothing is reported and nothing breaks.
   EXPECT_EQ(StepReportingRecognizer(fakes, nullptr).ocrImage(image).confidence, 1.0);
 }

@@ -10,7 +10,9 @@
 namespace sorvi {
 namespace {
 
-std::string encode(const OcrResult& record) { return JsonEncoder().encode(record).value_or("refused"); }
+std::string encode(const OcrResult& record) {
+  return JsonEncoder().encode(record).value_or("refused");
+}
 
 OcrResult path(std::string path) { return {std::move(path), {}, {}, {}, {}}; }
 

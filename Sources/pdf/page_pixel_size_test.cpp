@@ -37,7 +37,8 @@ TEST(PagePixelSize, ExtentsTimesScaleTruncatedSidesSwappedByQuarterTurnsWithinTh
   };
   for (const auto& c : cases) {
     const auto size = pagePixelSize({c.box, c.quarterTurns}, 2.0);
-    EXPECT_EQ(size ? std::optional(std::make_pair(size->width, size->height)) : std::nullopt, c.size)
+    EXPECT_EQ(size ? std::optional(std::make_pair(size->width, size->height)) : std::nullopt,
+              c.size)
         << c.box.width << " x " << c.box.height << " turned " << c.quarterTurns;
   }
   EXPECT_EQ(pagePixelSize({{0, 0, 10, 10}, 0}, 1.5)->width, 15);

@@ -42,14 +42,15 @@ TEST(ImageFileSource, EveryFormatVariantAndOrientationShowsTheSamePicture) {
     bool grey;
     double tolerance;
   } groups[] = {
-      {{"png_rgb8.png", "png_rgb16.png", "png_rgba16.png", "png_palette.png", "png_alpha.png",
-        "png_interlaced.png", "jpeg_rgb.jpg", "jpeg_progressive.jpg", "jpeg_cmyk.jpg",
-        "tiff_rgb16.tiff", "tiff_cmyk.tiff", "tiff_ycbcr_jpeg.tiff", "tiff_lab.tiff",
-        "tiff_tiled.tiff", "tiff_planar.tiff", "tiff_alpha.tiff", "tiff_multipage.tiff",
-        "webp_lossy.webp", "webp_lossless.webp", "webp_alpha.webp", "webp_animated.webp",
-        "png_named.jpg", "orient_1.jpg", "orient_2.jpg", "orient_3.jpg", "orient_4.jpg",
-        "orient_5.jpg", "orient_6.jpg", "orient_7.jpg", "orient_8.jpg", "orient_6.png",
-        "orient_6.webp", "orient_8.tiff"},
+      {{"png_rgb8.png",        "png_rgb16.png",      "png_rgba16.png",     "png_palette.png",
+        "png_alpha.png",       "png_interlaced.png", "jpeg_rgb.jpg",       "jpeg_progressive.jpg",
+        "jpeg_cmyk.jpg",       "tiff_rgb16.tiff",    "tiff_cmyk.tiff",     "tiff_ycbcr_jpeg.tiff",
+        "tiff_lab.tiff",       "tiff_tiled.tiff",    "tiff_planar.tiff",   "tiff_alpha.tiff",
+        "tiff_multipage.tiff", "webp_lossy.webp",    "webp_lossless.webp", "webp_alpha.webp",
+        "webp_animated.webp",  "png_named.jpg",      "orient_1.jpg",       "orient_2.jpg",
+        "orient_3.jpg",        "orient_4.jpg",       "orient_5.jpg",       "orient_6.jpg",
+        "orient_7.jpg",        "orient_8.jpg",       "orient_6.png",       "orient_6.webp",
+        "orient_8.tiff"},
        false,
        0.005},
       // Lossy with chroma at half size; HEIF turns images with its own boxes,

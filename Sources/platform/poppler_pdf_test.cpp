@@ -36,20 +36,21 @@ TEST(PopplerPdf, ReportsMediaBoxesAndTurnsOfPages) {
   const auto document = PopplerPdfOpener().open(fixture("geometry.pdf"));
   ASSERT_TRUE(document);
   EXPECT_EQ(document->pageCount(), 4);
-  const auto first = document->pageGeometry(0);
-  ASSERT_TRUE(first);
-  EXPECT_DOUBLE_EQ(first->mediaBox.width, 100.6);
-  EXPECT_DOUBLE_EQ(first->mediaBox.height, 200.3);
-  EXPECT_EQ(first->quarterTurns, 0);
-  const auto second = document->pageGeometry(1);
-  ASSERT_TRUE(second);
-  EXPECT_DOUBLE_EQ(second->mediaBox.x, -10);
-  EXPECT_DOUBLE_EQ(second->mediaBox.y, 20.5);
-  EXPECT_DOUBLE_EQ(second->mediaBox.width, 100);
-  EXPECT_DOUBLE_EQ(second->mediaBox.height, 199.5);
-  EXPECT_EQ(second->quarterTurns, 1);
-  EXPECT_EQ(document->pageGeometry(2)->quarterTurns, 3);
-  EXPECT_EQ(document->pageGeometry(3)->quarterTurns, 1);
+  // Boxes as stored, /Rotate as clockwise quarter turns 0 to 3.
+  const PageGeometry expected[] = {{{0, 0, 100.6, 200.3}, 0},
+                                   {{-10, 20.5, 100, 199.5}, 1},
+                                   {{0, 0, 612, 792}, 3},
+                                   {{0, 0, 612, 792}, 1}};
+  for (int i = 0; i < 4; ++i) {
+    const auto page = document->pageGeometry(i);
+    ASSERT_TRUE(page);
+    const auto& [box, turns] = expected[i];
+    EXPECT_TRUE(page->mediaBox.x == box.x && page->mediaBox.y == box.y &&
+                std::abs(page->mediaBox.width - box.width) < 1e-9 &&
+                std::abs(page->mediaBox.height - box.height) < 1e-9)
+        << i;
+    EXPECT_EQ(page->quarterTurns, turns) << i;
+  }
   EXPECT_EQ(document->pageGeometry(4), std::nullopt);
   EXPECT_EQ(document->pageGeometry(-1), std::nullopt);
   EXPECT_EQ(document->renderPage(4, 2.0, {10, 10}), nullptr);

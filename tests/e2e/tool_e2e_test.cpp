@@ -2,12 +2,12 @@
 // must say nothing on stderr and give one JSON record per path, in order.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -22,94 +22,13 @@ namespace {
 
 using nlohmann::json;
 
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-  std::vector<json> records;
-  bool killedWorker = false;
-};
-
-std::string nameOf(std::string_view entry) { return std::string(entry.substr(0, entry.find('='))); }
-
-// The children of `pid`.
-std::vector<int> childrenOf(pid_t pid) {
-  std::vector<int> children;
-  std::error_code error;
-  for (const auto& task :
-       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
-    std::ifstream file(task.path() / "children");
-    for (int child = 0; file >> child;) children.push_back(child);
-  }
-  return children;
-}
-
-// `env` entries ("NAME=value") replace ours of the same name. With
-// `killAfter`, the worker is killed that long after it appears.
-ToolRun runTool(std::vector<std::string> args, std::vector<std::string> env,
-                std::optional<std::chrono::milliseconds> killAfter) {
-  std::string binary = SORVI_BINARY;
-  std::vector<char*> argv{binary.data()};
-  for (auto& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::none_of(env.begin(), env.end(), [&](auto& x) { return nameOf(x) == nameOf(*e); })) {
-      envp.push_back(*e);
-    }
-  }
-  for (auto& entry : env) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
-  int out[2];
-  std::FILE* err = std::tmpfile();
-  if (pipe2(out, O_CLOEXEC) != 0 || err == nullptr) throw std::runtime_error("pipe");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, fileno(err), STDERR_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  if (spawned != 0) throw std::runtime_error("spawn failed");
-
-  ToolRun run;
-  std::thread killer;
-  if (killAfter) {
-    killer = std::thread([&] {
-      std::vector<int> workers;
-      for (int tries = 0; workers.empty() && tries < 1000; ++tries) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        workers = childrenOf(pid);
-      }
-      std::this_thread::sleep_for(*killAfter);
-      for (const int worker : workers) run.killedWorker |= kill(worker, SIGKILL) == 0;
-    });
-  }
-  char buffer[65536];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) run.out.append(buffer, n);
-  close(out[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (killer.joinable()) killer.join();
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  std::rewind(err);
-  for (int c; (c = std::fgetc(err)) != EOF;) run.err += static_cast<char>(c);
-  std::fclose(err);
-  std::istringstream stream(run.out);
-  for (std::string line; std::getline(stream, line);) {
-    run.records.push_back(json::parse(line, nullptr, false));
-    EXPECT_FALSE(run.records.back().is_discarded()) << "not JSON: " << line;
-  }
-  return run;
-}
-
 // "{fixtures}" and "{source}" become those folders, "\xHH" that byte.
 std::string expand(std::string text) {
-  for (const auto& [key, value] : {std::pair<std::string, std::string>{"{fixtures}", SORVI_FIXTURE_DIR},
-                                   {"{source}", SORVI_SOURCE_DIR}}) {
-    for (size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, key.size(), value);
+  for (const auto& [key, value] :
+       {std::pair<std::string, std::string>{"{fixtures}", SORVI_FIXTURE_DIR},
+        {"{source}", SORVI_SOURCE_DIR}}) {
+    for (size_t at; (at = text.find(key)) != std::string::npos;)
+      text.replace(at, key.size(), value);
   }
   for (size_t at; (at = text.find("\\x")) != std::string::npos && at + 4 <= text.size();) {
     text.replace(at, 4, 1, static_cast<char>(std::stoi(text.substr(at + 2, 2), nullptr, 16)));
@@ -165,30 +84,81 @@ void expectMatch(const json& expected, const json& actual, const std::string& wh
   }
 }
 
-// A case: "args" (each after "in", if given), "env", "status" (0 unless
-// given), "records" (one per path; one without "path" is for its argument),
-// "all" (members every record has; the only ones without "records"), "raw"
-// (texts the output holds as written), "kill_worker_after_ms".
+// A case: "args" (each after "in", if given), "env" ("NAME=value", in place
+// of ours), "status" (0 unless given), "records" (one per path; one without
+// "path" is for its argument), "all" (members every record has; the only ones
+// without "records"), "raw" (texts the output holds as written),
+// "kill_worker_after_ms" (the worker is killed that long after it starts).
 void runCase(const json& c) {
   std::vector<std::string> args, env;
-  for (const auto& arg : c["args"]) args.push_back(expand(c.value("in", "") + arg.get<std::string>()));
+  for (const auto& arg : c["args"])
+    args.push_back(expand(c.value("in", "") + arg.get<std::string>()));
   for (const auto& entry : c.value("env", json::array())) env.push_back(entry);
-  std::optional<std::chrono::milliseconds> killAfter;
-  if (c.contains("kill_worker_after_ms")) killAfter.emplace(c["kill_worker_after_ms"].get<int>());
-  const ToolRun run = runTool(args, env, killAfter);
-  EXPECT_EQ(run.killedWorker, killAfter.has_value());
-  EXPECT_EQ(run.status, c.value("status", 0));
-  EXPECT_EQ(run.err, "");
-  ASSERT_EQ(run.records.size(), std::max<size_t>(args.size(), 1)) << run.out;
+  std::string binary = SORVI_BINARY;
+  std::vector<char*> argv{binary.data()}, envp;
+  for (auto& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const auto nameOf = [](std::string_view entry) { return entry.substr(0, entry.find('=')); };
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::none_of(env.begin(), env.end(), [&](auto& x) { return nameOf(x) == nameOf(*e); })) {
+      envp.push_back(*e);
+    }
+  }
+  for (auto& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  int out[2];
+  std::FILE* err = std::tmpfile();
+  ASSERT_TRUE(pipe2(out, O_CLOEXEC) == 0 && err != nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, fileno(err), STDERR_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  bool killed = false;
+  std::thread killer([&] {
+    if (!c.contains("kill_worker_after_ms")) return;
+    const std::string children =
+        "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children";
+    int worker = 0;
+    for (int tries = 0; tries < 1000 && !(std::ifstream(children) >> worker); ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(c["kill_worker_after_ms"].get<int>()));
+    killed = worker > 0 && kill(worker, SIGKILL) == 0;
+  });
+  std::string output;
+  char buffer[65536];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  killer.join();
+  EXPECT_EQ(killed, c.contains("kill_worker_after_ms"));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.value("status", 0)) << status;
+  struct stat errors {};
+  EXPECT_TRUE(fstat(fileno(err), &errors) == 0 && errors.st_size == 0)
+      << "the tool wrote to stderr";
+  std::fclose(err);
+
+  std::istringstream lines(output);
+  std::vector<json> records;
+  for (std::string line; std::getline(lines, line);)
+    records.push_back(json::parse(line, nullptr, false));
+  ASSERT_EQ(records.size(), std::max<size_t>(args.size(), 1)) << output;
   const json all = c.value("all", json::object());
-  for (size_t i = 0; i < run.records.size(); ++i) {
+  for (size_t i = 0; i < records.size(); ++i) {
     json expected = c.contains("records") ? c["records"].at(i) : json::object();
     if (!expected.contains("path")) expected["path"] = args.at(i);
     for (const auto& [key, value] : all.items()) expected[key] = value;
-    expectMatch(expected, run.records[i], "record " + std::to_string(i));
+    expectMatch(expected, records[i], "record " + std::to_string(i));
   }
   for (const auto& raw : c.value("raw", json::array())) {
-    EXPECT_NE(run.out.find(raw.get<std::string>()), std::string::npos) << raw << " in " << run.out;
+    EXPECT_NE(output.find(raw.get<std::string>()), std::string::npos) << raw << " in " << output;
   }
 }
 
