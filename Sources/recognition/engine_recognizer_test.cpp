@@ -78,7 +78,8 @@ TEST(EngineRecognizer, AbandonsALateRecognitionWithoutWaitingForIt) {
     EngineRecognizer recognizer(engines(behaviour, made), 300ms);
     const auto start = std::chrono::steady_clock::now();
     const RecognitionOutcome late = recognizer.ocrImage(image(1));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(waited >= 300ms && waited < 5s);  // the deadline, not the engine's pace
     EXPECT_FALSE(late.text || late.confidence);
     // The first engine is still busy: the next image gets another one.
     EXPECT_EQ(recognizer.ocrImage(image(2)).confidence, 0.5);

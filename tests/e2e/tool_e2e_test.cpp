@@ -15,8 +15,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-extern char** environ;
-
 namespace sorvi::e2e {
 namespace {
 
@@ -70,7 +68,7 @@ void expectMatch(const json& expected, const json& actual, const std::string& wh
       if (!actual.contains(key)) {
         ADD_FAILURE() << where << ": no " << key << " in " << actual;
       } else {
-        expectMatch(value, actual[key], where + "." + key);
+        expectMatch(value, actual[key], std::string(where).append(".").append(key));
       }
     }
   } else if (expected.is_string() && actual.is_number() && expected.get<std::string>()[0] == '(') {
