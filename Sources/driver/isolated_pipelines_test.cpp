@@ -1,5 +1,7 @@
 #include "driver/isolated_pipelines.h"
 
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 namespace sorvi {
@@ -10,6 +12,7 @@ using Lines = std::vector<std::string>;
 
 // Sends paths to `worker` ('I' an image, 'P' a PDF) and gives the lines out.
 Lines run(const std::string& worker, const std::vector<std::pair<char, std::string>>& paths) {
+  std::signal(SIGPIPE, SIG_IGN);  // as the tool does: a dead worker's pipe is no reason to die
   IsolatedPipelines pipelines(
       std::make_unique<WorkerProcess>(worker, Lines{"worker"}, Lines{}),
       StepBounds{milliseconds(2000), milliseconds(2000), milliseconds(300)});
