@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 using Behaviour = std::function<EngineOutput(int width, const std::atomic<bool>& abandoned)>;
 
 // Engines that all behave as `behaviour` says, counted in `made`.
-TextEngineFactory engines(Behaviour behaviour, std::atomic<int>& made) {
+TextEngineFactory engines(const Behaviour& behaviour, std::atomic<int>& made) {
   struct Engine : TextEngine {
     explicit Engine(Behaviour behaviour) : behaviour(std::move(behaviour)) {}
     EngineOutput recognize(const RasterImage& image, const std::atomic<bool>& abandoned) override {
