@@ -2,17 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include "output/line_sink.h"
+#include "output/output.h"
+
 namespace sorvi {
 namespace {
 
 class RecordingPipelines : public Pipelines {
  public:
-  void processImage(const std::string& path, Output& output) override {
-    output.outputResult(path, "image", 1.0, std::nullopt);
+  explicit RecordingPipelines(Output& output) : output_(output) {}
+  void processImage(const std::string& path) override {
+    output_.outputResult(path, "image", 1.0, std::nullopt);
   }
-  void processPdf(const std::string& path, Output& output) override {
-    output.outputResult(path, "pdf", 1.0, std::nullopt);
+  void processPdf(const std::string& path) override {
+    output_.outputResult(path, "pdf", 1.0, std::nullopt);
   }
+  void outputError(const std::string& path, std::string_view message) override {
+    output_.outputError(path, message);
+  }
+  void finish() override {}
+
+ private:
+  Output& output_;
 };
 
 struct DriverRun {
@@ -24,8 +35,8 @@ DriverRun run(const std::vector<std::string>& args) {
   const JsonEncoder encoder;
   MemoryLineSink sink;
   Output output(encoder, sink);
-  RecordingPipelines pipelines;
-  const int status = runDriver(args, output, pipelines);
+  RecordingPipelines pipelines(output);
+  const int status = runDriver(args, pipelines);
   return {status, sink.lines};
 }
 

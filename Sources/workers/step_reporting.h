@@ -1,6 +1,6 @@
 #pragma once
 
-#include "driver/step_observer.h"
+#include "workers/step_observer.h"
 #include "pdf/pdf_document.h"
 #include "recognition/recognizer.h"
 
