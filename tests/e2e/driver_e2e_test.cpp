@@ -48,15 +48,6 @@ TEST(DriverEndToEnd, EveryArgumentGetsOneLineInOrderWithItsExactText) {
   EXPECT_NE(run.out.find(R"(line\nbreak.gif)"), std::string::npos);
 }
 
-TEST(DriverEndToEnd, AStrayWorkerMarkerInTheEnvironmentChangesNothing) {
-  const std::string image = sourcePath("samples/hello.png");
-  const ToolRun run = runTool({image, "a.txt"}, {"SORVI_OCR_WORKER=1"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
-  ASSERT_EQ(run.records.size(), 2u) << run.out;
-  EXPECT_EQ(run.records[0]["text"], "Hello from sorvi-ocr") << run.records[0];
-}
-
 TEST(DriverEndToEnd, PathThatIsNotUtf8StillGetsItsLine) {
   const ToolRun run = runTool({"bad\xFF\xFEname.png", "caf\xE9.txt", "ok.txt"});
   EXPECT_EQ(run.status, 0);

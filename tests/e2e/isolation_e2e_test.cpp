@@ -39,13 +39,13 @@ TEST(IsolationEndToEnd, HostileFilesEachGetTheirLineInOrder) {
   EXPECT_LT(seconds.count(), 300.0);
 }
 
-TEST(IsolationEndToEnd, AKilledWorkerCostsOnlyThePathItWasOn) {
+TEST(IsolationEndToEnd, AKilledWorkerCostsOnlyThePageItWasOn) {
   const std::vector<std::string> args = {"first.txt", fixturePath("pdf/count60.pdf"), "missing.png",
                                          fixturePath("pdf/words.pdf"),
                                          fixturePath("pdf/count60.pdf")};
   bool killed = false;
-  // Once the first line is out, the worker starts and then spends seconds
-  // on the fifty pages of the long document; it is killed a second in.
+  // Once the first line is out, the workers start and then spend seconds
+  // on the fifty pages of the long document; they are killed a second in.
   const ToolRun run = runToolWatching(args, [&](int toolPid, size_t line) {
     if (line != 0) return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -60,10 +60,11 @@ TEST(IsolationEndToEnd, AKilledWorkerCostsOnlyThePathItWasOn) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   ASSERT_EQ(run.records.size(), args.size()) << run.out;
-  EXPECT_EQ(run.records[1], nlohmann::json({{"path", args[1]}, {"error", "Could not load PDF"}}));
+  // The pages being read when the workers were killed are skipped, the
+  // others still read.
+  EXPECT_TRUE(run.records[1].contains("text")) << run.records[1];
   EXPECT_EQ(run.records[2]["error"], "Could not load image");
   EXPECT_TRUE(run.records[3].contains("text")) << run.records[3];
-  EXPECT_TRUE(run.records[4].contains("text")) << run.records[4];
 }
 
 }  // namespace
