@@ -109,7 +109,7 @@ class ParallelPipelines : public Pipelines {
 
   std::deque<PathState> paths_;  // from firstUnwritten_ on
   std::size_t firstUnwritten_ = 0;
-  std::size_t nextPath_ = 0;                 // the first path not yet taken, or later
+  std::size_t nextPath_ = 0;                          // the first path not yet taken, or later
   std::set<std::pair<std::size_t, int>> readyPages_;  // pages waiting for a worker
 };
 

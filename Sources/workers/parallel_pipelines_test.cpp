@@ -59,8 +59,8 @@ TEST(ParallelPipelines, RecordsComeOutInArgumentOrderWhateverOrderTheyFinishIn) 
 }
 
 TEST(ParallelPipelines, AWorkerThatDiesCostsOnlyItsOwnUnit) {
-  const Paths paths = {{'I', "sleep300-a"},    {'I', "crash.png"}, {'P', "sleep200-b"},
-                       {'P', "crash.pdf"},     {'I', "c"},         {'I', "line-then-crash"},
+  const Paths paths = {{'I', "sleep300-a"},    {'I', "crash.png"},  {'P', "sleep200-b"},
+                       {'P', "crash.pdf"},     {'I', "c"},          {'I', "line-then-crash"},
                        {'P', "crash-page1.x"}, {'P', "exit-after"}, {'I', "d"}};
   const std::vector<std::string> expected = {
       image("sleep300-a"),
@@ -77,8 +77,7 @@ TEST(ParallelPipelines, AWorkerThatDiesCostsOnlyItsOwnUnit) {
 
 TEST(ParallelPipelines, AHangingStepIsKilledAtItsBoundWhileOtherUnitsFinish) {
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(run({{'P', "hang-page0.pdf"}, {'I', "hang-recognizing"}, {'I', "a"}, {'P', "hang"}},
-                3),
+  EXPECT_EQ(run({{'P', "hang-page0.pdf"}, {'I', "hang-recognizing"}, {'I', "a"}, {'P', "hang"}}, 3),
             (std::vector<std::string>{pdf("hang-page0.pdf", R"(p1\np2)"),
                                       failed("hang-recognizing", "Could not load image"),
                                       image("a"), failed("hang", "Could not load PDF")}));

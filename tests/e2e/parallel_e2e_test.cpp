@@ -10,13 +10,17 @@ namespace sorvi::e2e {
 namespace {
 
 TEST(ParallelEndToEnd, OneJobAndFourJobsWriteTheSameBytes) {
-  const std::vector<std::string> args = {
-      sourcePath("samples/cafe_sign.jpg"),   fixturePath("pdf/count60.pdf"),
-      "notes.txt",                           fixturePath("hostile/huge-declared.png"),
-      sourcePath("samples/report.pdf"),      "missing.pdf",
-      fixturePath("hostile/truncated.pdf"),  sourcePath("samples/hello.png"),
-      fixturePath("pdf/words.pdf"),          "missing.png",
-      sourcePath("samples/cafe_sign.heic")};
+  const std::vector<std::string> args = {sourcePath("samples/cafe_sign.jpg"),
+                                         fixturePath("pdf/count60.pdf"),
+                                         "notes.txt",
+                                         fixturePath("hostile/huge-declared.png"),
+                                         sourcePath("samples/report.pdf"),
+                                         "missing.pdf",
+                                         fixturePath("hostile/truncated.pdf"),
+                                         sourcePath("samples/hello.png"),
+                                         fixturePath("pdf/words.pdf"),
+                                         "missing.png",
+                                         sourcePath("samples/cafe_sign.heic")};
   const ToolRun one = runToolChecked(args, {"SORVI_OCR_JOBS=1"});
   const ToolRun four = runToolChecked(args, {"SORVI_OCR_JOBS=4"});
   EXPECT_EQ(one.out, four.out);
