@@ -10,14 +10,13 @@ namespace sorvi {
 
 int jobCount(const char* setting, int cpus) {
   const std::string_view text = setting == nullptr ? "" : setting;
-  if (text.empty() || text.size() > 9 ||
+  if (text.empty() ||
       !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::max(cpus, 1);
   }
   int jobs = 0;
-  for (const char digit : text) jobs = jobs * 10 + (digit - '0');
-  if (jobs == 0) return std::max(cpus, 1);
-  return std::min(jobs, kMaxJobs);
+  for (const char digit : text) jobs = std::min(jobs * 10 + (digit - '0'), kMaxJobs);
+  return jobs == 0 ? std::max(cpus, 1) : jobs;
 }
 
 int availableCpus() {
