@@ -36,13 +36,21 @@ cores=$(nproc)
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.3f\", $* }"; }
 
-# timed NAME command...: wall seconds of the command into $NAME.
+# CPU seconds (user + system) of all children waited for so far.
+children_cpu() {
+  times | tail -n1 | awk '{ s = 0; for (i = 1; i <= 2; i++) { split($i, t, "m"); sub("s", "", t[2]); s += t[1] * 60 + t[2] } printf "%.3f", s }'
+}
+
+# timed NAME command...: wall seconds of the command into $NAME, its CPU
+# seconds, every process included, into ${NAME}_cpu.
 timed() {
-  local name=$1 start
+  local name=$1 start cpu
   shift
   start=$(now)
+  cpu=$(children_cpu)
   "$@"
   printf -v "$name" '%s' "$(calc "$(now) - $start")"
+  printf -v "${name}_cpu" '%s' "$(calc "$(children_cpu) - $cpu")"
 }
 
 sorvi() { # JOBS OUT PEAK_FILE paths...
@@ -75,17 +83,19 @@ timed pdf_peer peer_pdf
 
 same() { cmp -s "$1" "$2" && echo "byte-identical" || echo "DIFFERENT"; }
 echo
-printf '| run | images s | vs peer | PDF s | vs peer | vs 1 job | peak MB (images / PDF) |\n'
-printf '|---|---|---|---|---|---|---|\n'
-printf '| sorvi-ocr SORVI_OCR_JOBS=1 | %s | %s | %s | %s | 1.00 | %s / %s |\n' \
-  "$img_one" "$(calc "$img_one / $img_peer")" "$pdf_one" "$(calc "$pdf_one / $pdf_peer")" \
+printf '| run | images s | vs peer | CPU s | PDF s | vs peer | vs 1 job | CPU s | peak MB (images / PDF) |\n'
+printf '|---|---|---|---|---|---|---|---|---|\n'
+printf '| sorvi-ocr SORVI_OCR_JOBS=1 | %s | %s | %s | %s | %s | 1.00 | %s | %s / %s |\n' \
+  "$img_one" "$(calc "$img_one / $img_peer")" "$img_one_cpu" \
+  "$pdf_one" "$(calc "$pdf_one / $pdf_peer")" "$pdf_one_cpu" \
   "$(cat "$work/img1.peak")" "$(cat "$work/pdf1.peak")"
-printf '| sorvi-ocr default (%s jobs) | %s | %s | %s | %s | %s | %s / %s |\n' "$cores" \
-  "$img_default" "$(calc "$img_default / $img_peer")" "$pdf_default" \
-  "$(calc "$pdf_default / $pdf_peer")" "$(calc "$pdf_default / $pdf_one")" \
-  "$(cat "$work/imgN.peak")" "$(cat "$work/pdfN.peak")"
-printf '| peer: parallel -j%s tesseract (PDF: pdftoppm -r 144 first) | %s | 1.00 | %s | 1.00 | | |\n' \
-  "$cores" "$img_peer" "$pdf_peer"
+printf '| sorvi-ocr default (%s jobs) | %s | %s | %s | %s | %s | %s | %s | %s / %s |\n' "$cores" \
+  "$img_default" "$(calc "$img_default / $img_peer")" "$img_default_cpu" \
+  "$pdf_default" "$(calc "$pdf_default / $pdf_peer")" "$(calc "$pdf_default / $pdf_one")" \
+  "$pdf_default_cpu" "$(cat "$work/imgN.peak")" "$(cat "$work/pdfN.peak")"
+printf '| peer: parallel -j%s tesseract (PDF: pdftoppm -r 144 first) | %s | 1.00 | %s | %s | 1.00 | | %s | |\n' \
+  "$cores" "$img_peer" "$img_peer_cpu" "$pdf_peer" "$pdf_peer_cpu"
 echo
 echo "targets: default <= 0.85x peer on images and PDF; default <= 0.60x one job on the PDF"
+echo "load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "images: one job and default $(same "$work/img1.jsonl" "$work/imgN.jsonl"); PDF: $(same "$work/pdf1.jsonl" "$work/pdfN.jsonl")"

@@ -81,10 +81,12 @@ std::optional<int> decodePageCount(std::string_view payload) {
 }
 
 std::string encodePageOutcome(const std::optional<RecognitionOutcome>& page) {
-  if (!page) return std::string(1, kSkipped);
-  if (!page->text) return std::string(1, kNoText);
-  std::string payload(1 + sizeof(double), kText);
+  const char kind = !page ? kSkipped : !page->text ? kNoText : kText;
+  std::string payload(1, kind);
+  if (kind != kText) return payload;
+  // The confidence as its bytes, so the driver's mean is the same to the bit.
   const double confidence = page->confidence.value_or(0.0);
+  payload.resize(1 + sizeof confidence);
   std::memcpy(payload.data() + 1, &confidence, sizeof confidence);
   return payload + *page->text;
 }
