@@ -62,13 +62,13 @@ int main() {
     if (startsWith(path, "hang-recognizing")) hangInRecognition();
     if (startsWith(path, "hang") && !pageFault) pause();
     if (startsWith(path, "line-then-crash")) {
-      sorvi::writeFrame(4, FrameType::kLine, "{\"path\":\"partial\"}");
+      sorvi::writeFrame(4, FrameType::kLine, R"({"path":"partial"})");
       std::abort();
     }
     if (request->type == FrameType::kPageCountRequest) {
       sorvi::writeFrame(4, FrameType::kPageCount, sorvi::encodePageCount(3));
     } else if (!startsWith(path, "nan")) {
-      sorvi::writeFrame(4, FrameType::kLine, "{\"path\":\"" + path + "\",\"text\":\"I\"}");
+      sorvi::writeFrame(4, FrameType::kLine, R"({"path":")" + path + R"(","text":"I"})");
     }
     sorvi::writeFrame(4, FrameType::kDone, "");
     if (startsWith(path, "exit-after")) return 0;
