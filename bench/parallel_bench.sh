@@ -36,9 +36,11 @@ cores=$(nproc)
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.3f\", $* }"; }
 
-# CPU seconds (user + system) of all children waited for so far.
+# CPU seconds (user + system) of all children this shell waited for so far;
+# `times` runs here, not in a subshell, which would have no children.
 children_cpu() {
-  times | tail -n1 | awk '{ s = 0; for (i = 1; i <= 2; i++) { split($i, t, "m"); sub("s", "", t[2]); s += t[1] * 60 + t[2] } printf "%.3f", s }'
+  times >"$work/times"
+  tail -n1 "$work/times" | awk '{ s = 0; for (i = 1; i <= 2; i++) { split($i, t, "m"); sub("s", "", t[2]); s += t[1] * 60 + t[2] } printf "%.3f", s }'
 }
 
 # timed NAME command...: wall seconds of the command into $NAME, its CPU
@@ -46,11 +48,13 @@ children_cpu() {
 timed() {
   local name=$1 start cpu
   shift
+  children_cpu >"$work/cpu"
+  cpu=$(<"$work/cpu")
   start=$(now)
-  cpu=$(children_cpu)
   "$@"
   printf -v "$name" '%s' "$(calc "$(now) - $start")"
-  printf -v "${name}_cpu" '%s' "$(calc "$(children_cpu) - $cpu")"
+  children_cpu >"$work/cpu"
+  printf -v "${name}_cpu" '%s' "$(calc "$(<"$work/cpu") - $cpu")"
 }
 
 sorvi() { # JOBS OUT PEAK_FILE paths...
@@ -81,7 +85,18 @@ timed pdf_one sorvi 1 "$work/pdf1.jsonl" "$work/pdf1.peak" "$doc"
 timed pdf_default sorvi default "$work/pdfN.jsonl" "$work/pdfN.peak" "$doc"
 timed pdf_peer peer_pdf
 
-same() { cmp -s "$1" "$2" && echo "byte-identical" || echo "DIFFERENT"; }
+# Paths whose records differ; on a loaded machine a recognition can pass
+# its 10 s limit in one run and not in the other.
+same() {
+  cmp -s "$1" "$2" && { echo "byte-identical"; return; }
+  python3 - "$1" "$2" <<'PY'
+import json, sys
+one, other = ([json.loads(line) for line in open(f)] for f in sys.argv[1:])
+differ = [a["path"].rsplit("/", 1)[-1] + (" (text in one run only)" if ("text" in a) != ("text" in b) else "")
+          for a, b in zip(one, other) if a != b]
+print("DIFFERENT:", "; ".join(differ) if differ else "line count")
+PY
+}
 echo
 printf '| run | images s | vs peer | CPU s | PDF s | vs peer | vs 1 job | CPU s | peak MB (images / PDF) |\n'
 printf '|---|---|---|---|---|---|---|---|---|\n'
