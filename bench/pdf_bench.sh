@@ -19,10 +19,11 @@ pages=$(( pages < 50 ? pages : 50 ))
 now() { date +%s.%N; }
 calc() { awk "BEGIN { print $* }"; }
 
-# sorvi-ocr, with its peak resident memory (the worker included: it is reaped
-# before the tool exits).
+# sorvi-ocr with one job, like the peer's one page at a time
+# (bench/parallel_bench.sh compares every core against every core), with its
+# peak resident memory (the worker included: it is reaped before the tool exits).
 start=$(now)
-/usr/bin/time -v -o "$work/time.txt" build/sorvi-ocr "$doc" > "$work/sorvi.jsonl"
+SORVI_OCR_JOBS=1 /usr/bin/time -v -o "$work/time.txt" build/sorvi-ocr "$doc" > "$work/sorvi.jsonl"
 sorvi=$(calc "$(now) - $start")
 peak_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
 

@@ -56,7 +56,9 @@ peer() {
 
 runs=()
 start=$(now)
-env -u OMP_THREAD_LIMIT "$build/sorvi-ocr" "${images[@]}" >"$work/sorvi.jsonl" 2>"$work/sorvi.err" || true
+# One job, like the peer's one command at a time (bench/parallel_bench.sh
+# compares every core against every core).
+env -u OMP_THREAD_LIMIT SORVI_OCR_JOBS=1 "$build/sorvi-ocr" "${images[@]}" >"$work/sorvi.jsonl" 2>"$work/sorvi.err" || true
 runs+=("sorvi-ocr" "$(elapsed "$start" "$(now)")" "$work/sorvi.jsonl")
 [[ -s "$work/sorvi.err" ]] && echo "warning: sorvi-ocr wrote to standard error" >&2
 

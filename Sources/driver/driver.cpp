@@ -4,25 +4,27 @@
 
 namespace sorvi {
 
-int runDriver(const std::vector<std::string>& args, Output& output, Pipelines& pipelines) {
+int runDriver(const std::vector<std::string>& args, Pipelines& pipelines) {
   if (args.empty()) {
-    output.outputError("", kUsageMessage);
+    pipelines.outputError("", kUsageMessage);
+    pipelines.finish();
     return 1;
   }
   for (const std::string& path : args) {
     const PathClassification classification = classifyPath(path);
     switch (classification.kind) {
       case PathKind::kPdf:
-        pipelines.processPdf(path, output);
+        pipelines.processPdf(path);
         break;
       case PathKind::kImage:
-        pipelines.processImage(path, output);
+        pipelines.processImage(path);
         break;
       case PathKind::kUnsupported:
-        output.outputError(path, std::string(kUnsupportedPrefix) + classification.extension);
+        pipelines.outputError(path, std::string(kUnsupportedPrefix) + classification.extension);
         break;
     }
   }
+  pipelines.finish();
   return 0;
 }
 

@@ -1,19 +1,21 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
-
-#include "output/output.h"
 
 namespace sorvi {
 
-// The two pipelines a path can be handed to. Each prints exactly one record
-// for the path through `output` and returns.
+// Where the driver hands each path. Every call takes the next place in the
+// output: its one record comes out after those of all earlier calls, though
+// it may be written later; finish() returns once every record is out.
 class Pipelines {
  public:
   virtual ~Pipelines() = default;
-  virtual void processImage(const std::string& path, Output& output) = 0;
-  virtual void processPdf(const std::string& path, Output& output) = 0;
+  virtual void processImage(const std::string& path) = 0;
+  virtual void processPdf(const std::string& path) = 0;
+  virtual void outputError(const std::string& path, std::string_view message) = 0;
+  virtual void finish() = 0;
 };
 
 inline constexpr std::string_view kUsageMessage = "Usage: sorvi-ocr <path1> [path2] ...";
@@ -21,6 +23,6 @@ inline constexpr std::string_view kUnsupportedPrefix = "Unsupported file type: "
 
 // Walks `args` (the paths, program name excluded) in order and returns the
 // process's exit status: 1 after the usage error, otherwise 0.
-int runDriver(const std::vector<std::string>& args, Output& output, Pipelines& pipelines);
+int runDriver(const std::vector<std::string>& args, Pipelines& pipelines);
 
 }  // namespace sorvi

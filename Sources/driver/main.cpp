@@ -1,17 +1,29 @@
+#include <unistd.h>
+
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "driver/driver.h"
-#include "driver/isolated_pipelines.h"
-#include "driver/worker.h"
 #include "output/json_encoder.h"
 #include "output/line_sink.h"
 #include "output/output.h"
+#include "workers/parallel_pipelines.h"
+#include "workers/worker_setup.h"
+
+namespace {
+
+std::string ownPath() {
+  std::string path(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+  path.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return path;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (sorvi::isWorkerProcess()) return sorvi::runWorkerProcess();
-
   // A reader that goes away must not kill us with a signal mid-line.
   std::signal(SIGPIPE, SIG_IGN);
 
@@ -20,8 +32,12 @@ int main(int argc, char** argv) {
 
   sorvi::StdoutLineSink sink;
   sorvi::Output output(encoder, sink);
-  // The worker starts with the first image or PDF path, so a run without
-  // one never pays for it.
-  sorvi::IsolatedPipelines pipelines(sorvi::makeWorkerProcess(), sorvi::StepBounds{});
-  return sorvi::runDriver(args, output, pipelines);
+  const std::string worker = sorvi::workerProgram(
+      ownPath(), [](const std::string& path) { return ::access(path.c_str(), X_OK) == 0; });
+  const int jobs = sorvi::jobCount(std::getenv("SORVI_OCR_JOBS"), sorvi::availableCpus());
+  // Workers start with the first image or PDF path, so a run without one
+  // never pays for them.
+  sorvi::ParallelPipelines pipelines([&] { return sorvi::makeWorkerProcess(worker); }, jobs,
+                                     sorvi::StepBounds{}, output);
+  return sorvi::runDriver(args, pipelines);
 }

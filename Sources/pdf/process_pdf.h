@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output/output.h"
 #include "pdf/pdf_document.h"
@@ -20,5 +22,18 @@ inline constexpr double kPdfRenderScale = 2.0;
 // feed, trimmed, and the mean confidence of the pages that gave text; or the
 // load error when the document cannot be opened.
 void processPdf(const std::string& path, PdfOpener& opener, Recognizer& recognizer, Output& output);
+
+// How many pages are read: the first kPdfPageLimit of the document.
+int pagesToRead(PdfDocument& document);
+
+// Renders and recognises page `index`; none when the page cannot be fetched,
+// sized or drawn, which skips it.
+std::optional<RecognitionOutcome> recognizePdfPage(PdfDocument& document, int index,
+                                                   Recognizer& recognizer);
+
+// Prints the document's one record from its pages' outcomes in page order
+// (none for a skipped page).
+void outputPdfPages(const std::string& path,
+                    const std::vector<std::optional<RecognitionOutcome>>& pages, Output& output);
 
 }  // namespace sorvi

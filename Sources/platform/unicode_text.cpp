@@ -1,5 +1,7 @@
 #include "platform/unicode_text.h"
 
+#include <algorithm>
+
 #include <unicode/locid.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -18,6 +20,15 @@ bool isWhitespaceOrNewline(UChar32 c) {
 }  // namespace
 
 std::string lowercaseFull(std::string_view utf8) {
+  // ASCII lower-cases the same in every locale; skipping ICU here keeps a
+  // run over plain names from waking its locale data.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+    std::string out(utf8);
+    for (char& c : out) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+  }
   const std::string valid = toValidUtf8(utf8);
   icu::UnicodeString text = icu::UnicodeString::fromUTF8(
       icu::StringPiece(valid.data(), static_cast<int32_t>(valid.size())));

@@ -46,10 +46,13 @@ EngineRecognizer::EngineRecognizer(TextEngineFactory factory,
     : deadline_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(deadline)),
       pool_(std::make_shared<EnginePool>(std::move(factory), kMaxIdleEngines)) {}
 
-EngineRecognizer::~EngineRecognizer() {
+EngineRecognizer::~EngineRecognizer() { waitForAbandoned(); }
+
+void EngineRecognizer::waitForAbandoned() {
   for (LateWorker& late : lateWorkers_) {
     late.thread.join();
   }
+  lateWorkers_.clear();
 }
 
 RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage> image) {

@@ -31,6 +31,9 @@ class EngineRecognizer : public Recognizer {
 
   RecognitionOutcome ocrImage(std::shared_ptr<const RasterImage> image) override;
 
+  // Returns once every abandoned recognition has stopped.
+  void waitForAbandoned();
+
  private:
   struct Call;
   struct LateWorker {

@@ -1,17 +1,24 @@
 // Speaks the worker protocol on descriptors 3 and 4 and misbehaves on
-// request, so the driver's supervision can be tested without real files.
-// The path names the behaviour: "crash...", "hang...", "hang-recognizing...",
-// "exit-after...", "nan...", anything else answers with a text record.
+// request, so the supervision can be tested without real files. The path
+// names the behaviour: "crash...", "hang...", "hang-recognizing...",
+// "exit-after...", "line-then-crash...", "nan..." (no record), "sleep<ms>..."
+// (answers after that long); anything else answers with a text record. A
+// PDF has three pages, page k reading "p<k>"; in "hang-page<k>..." page k
+// hangs in recognition, in "crash-page<k>..." it crashes.
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
-#include "driver/step_observer.h"
-#include "driver/worker_protocol.h"
+#include "workers/step_observer.h"
+#include "workers/worker_protocol.h"
 
 namespace {
+
+using sorvi::FrameType;
 
 bool startsWith(const std::string& text, const std::string& prefix) {
   return text.rfind(prefix, 0) == 0;
@@ -19,31 +26,51 @@ bool startsWith(const std::string& text, const std::string& prefix) {
 
 void step(sorvi::Step value) {
   const char byte = static_cast<char>(value);
-  sorvi::writeFrame(4, sorvi::FrameType::kStep, std::string(1, byte));
+  sorvi::writeFrame(4, FrameType::kStep, std::string(1, byte));
+}
+
+void hangInRecognition() {
+  step(sorvi::Step::kRecognize);
+  pause();
+}
+
+void page(const sorvi::PageRequest& request) {
+  const std::string k = std::to_string(request.index);
+  if (startsWith(request.path, "hang-page" + k)) hangInRecognition();
+  if (startsWith(request.path, "crash-page" + k)) std::abort();
+  sorvi::writeFrame(4, FrameType::kPage,
+                    sorvi::encodePageOutcome(sorvi::RecognitionOutcome{"p" + k, 0.5}));
 }
 
 }  // namespace
 
 int main() {
   while (auto request = sorvi::readFrame(3)) {
-    const std::string& path = request->payload;
     step(sorvi::Step::kOpen);
-    if (startsWith(path, "crash")) std::abort();
-    if (startsWith(path, "hang-recognizing")) {
-      step(sorvi::Step::kRecognize);
-      pause();
+    if (request->type == FrameType::kPageRequest) {
+      page(*sorvi::decodePageRequest(request->payload));
+      sorvi::writeFrame(4, FrameType::kDone, "");
+      continue;
     }
-    if (startsWith(path, "hang")) pause();
+    const std::string& path = request->payload;
+    if (startsWith(path, "sleep")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(path.c_str() + 5)));
+    }
+    // A document whose page misbehaves is still counted.
+    const bool pageFault = startsWith(path, "crash-page") || startsWith(path, "hang-page");
+    if (startsWith(path, "crash") && !pageFault) std::abort();
+    if (startsWith(path, "hang-recognizing")) hangInRecognition();
+    if (startsWith(path, "hang") && !pageFault) pause();
     if (startsWith(path, "line-then-crash")) {
-      sorvi::writeFrame(4, sorvi::FrameType::kLine, "{\"path\":\"partial\"}");
+      sorvi::writeFrame(4, FrameType::kLine, R"({"path":"partial"})");
       std::abort();
     }
-    if (!startsWith(path, "nan")) {
-      const char kind = static_cast<char>(request->type);
-      sorvi::writeFrame(4, sorvi::FrameType::kLine,
-                        "{\"path\":\"" + path + "\",\"text\":\"" + kind + "\"}");
+    if (request->type == FrameType::kPageCountRequest) {
+      sorvi::writeFrame(4, FrameType::kPageCount, sorvi::encodePageCount(3));
+    } else if (!startsWith(path, "nan")) {
+      sorvi::writeFrame(4, FrameType::kLine, R"({"path":")" + path + R"(","text":"I"})");
     }
-    sorvi::writeFrame(4, sorvi::FrameType::kDone, "");
+    sorvi::writeFrame(4, FrameType::kDone, "");
     if (startsWith(path, "exit-after")) return 0;
   }
   return 0;

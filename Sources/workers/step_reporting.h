@@ -1,8 +1,8 @@
 #pragma once
 
-#include "driver/step_observer.h"
 #include "pdf/pdf_document.h"
 #include "recognition/recognizer.h"
+#include "workers/step_observer.h"
 
 namespace sorvi {
 

@@ -1,4 +1,4 @@
-#include "driver/worker_process.h"
+#include "workers/worker_process.h"
 
 #include <fcntl.h>
 #include <spawn.h>

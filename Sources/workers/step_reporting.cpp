@@ -1,4 +1,4 @@
-#include "driver/step_reporting.h"
+#include "workers/step_reporting.h"
 
 #include <utility>
 

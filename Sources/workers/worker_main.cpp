@@ -1,0 +1,3 @@
+#include "workers/worker_service.h"
+
+int main() { return sorvi::runWorkerProcess(); }

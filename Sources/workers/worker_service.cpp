@@ -1,0 +1,78 @@
+#include "workers/worker_service.h"
+
+#include <sys/stat.h>
+
+#include "output/json_encoder.h"
+#include "output/output.h"
+#include "platform/process_limits.h"
+#include "workers/worker_protocol.h"
+
+namespace sorvi {
+namespace {
+
+class FrameLineSink : public LineSink {
+ public:
+  explicit FrameLineSink(int eventFd) : eventFd_(eventFd) {}
+  void writeLine(std::string_view line) override { writeFrame(eventFd_, FrameType::kLine, line); }
+
+ private:
+  int eventFd_;
+};
+
+bool isPipe(int fd) {
+  struct stat status {};
+  return ::fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
+}  // namespace
+
+void FrameStepObserver::stepStarted(Step step) {
+  const char byte = static_cast<char>(step);
+  writeFrame(eventFd_, FrameType::kStep, std::string_view(&byte, 1));
+}
+
+void serveRequests(int requestFd, int eventFd, WorkerUnits& units) {
+  const JsonEncoder encoder;
+  FrameLineSink sink(eventFd);
+  Output output(encoder, sink);
+  FrameStepObserver steps(eventFd);
+  while (std::optional<Frame> request = readFrame(requestFd)) {
+    // Tells the driver this unit is taken.
+    steps.stepStarted(Step::kOpen);
+    switch (request->type) {
+      case FrameType::kImageRequest:
+        units.processImage(request->payload, output);
+        break;
+      case FrameType::kPageCountRequest:
+        writeFrame(eventFd, FrameType::kPageCount,
+                   encodePageCount(units.countPages(request->payload).value_or(kUnopenable)));
+        break;
+      case FrameType::kPageRequest:
+        if (const std::optional<PageRequest> page = decodePageRequest(request->payload)) {
+          writeFrame(eventFd, FrameType::kPage,
+                     encodePageOutcome(units.recognizePage(page->path, page->index)));
+        }
+        break;
+      default:
+        break;
+    }
+    // The next unit may start only when no recognition of this one runs.
+    units.waitForAbandoned();
+    if (!writeFrame(eventFd, FrameType::kDone, {})) return;
+  }
+}
+
+int runWorkerProcess() {
+  // Only the tool starts us, with its pipes on these descriptors; run by
+  // hand we have nothing to serve.
+  if (!isPipe(kWorkerRequestFd) || !isPipe(kWorkerEventFd)) return 2;
+  applyWorkerLimits();
+  FrameStepObserver observer(kWorkerEventFd);
+  WorkerUnits units(&observer);
+  WorkerUnits::loadLibraries();
+  enterSandbox();
+  serveRequests(kWorkerRequestFd, kWorkerEventFd, units);
+  return 0;
+}
+
+}  // namespace sorvi

@@ -1,0 +1,45 @@
+#include "workers/worker_setup.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace sorvi {
+
+int jobCount(const char* setting, int cpus) {
+  const std::string_view text = setting == nullptr ? "" : setting;
+  if (text.empty() ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::max(cpus, 1);
+  }
+  int jobs = 0;
+  for (const char digit : text) jobs = std::min(jobs * 10 + (digit - '0'), kMaxJobs);
+  return jobs == 0 ? std::max(cpus, 1) : jobs;
+}
+
+int availableCpus() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  return std::max(CPU_COUNT(&set), 1);
+}
+
+std::string workerProgram(std::string_view toolPath,
+                          const std::function<bool(const std::string&)>& exists) {
+  const size_t slash = toolPath.rfind('/');
+  const std::string folder(slash == std::string_view::npos ? "." : toolPath.substr(0, slash));
+  std::string installed = folder + "/../libexec/sorvi-ocr/sorvi-ocr-worker";
+  if (exists(installed)) return installed;
+  return folder + "/sorvi-ocr-worker";
+}
+
+std::unique_ptr<WorkerProcess> makeWorkerProcess(const std::string& program) {
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
+  return std::make_unique<WorkerProcess>(program, std::vector<std::string>{"sorvi-ocr-worker"},
+                                         std::move(env));
+}
+
+}  // namespace sorvi

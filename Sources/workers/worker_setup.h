@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "workers/worker_process.h"
+
+namespace sorvi {
+
+// More workers than this would only exhaust memory.
+inline constexpr int kMaxJobs = 256;
+
+// How many units run at once: `setting` (SORVI_OCR_JOBS) when it is a
+// positive integer, capped at kMaxJobs; otherwise `cpus`.
+int jobCount(const char* setting, int cpus);
+
+// The CPUs this process may run on (taskset and container CPU sets count).
+int availableCpus();
+
+// The worker program for the tool at `toolPath`: the installed layout
+// (../libexec/sorvi-ocr/ beside its folder) when `exists` says it is there,
+// otherwise the same folder, as in the build tree.
+std::string workerProgram(std::string_view toolPath,
+                          const std::function<bool(const std::string&)>& exists);
+
+// A worker process of `program` with this process's environment.
+std::unique_ptr<WorkerProcess> makeWorkerProcess(const std::string& program);
+
+}  // namespace sorvi

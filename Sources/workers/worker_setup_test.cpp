@@ -1,0 +1,36 @@
+#include "workers/worker_setup.h"
+
+#include <gtest/gtest.h>
+
+namespace sorvi {
+namespace {
+
+TEST(WorkerSetup, JobCountIsAPositiveIntegerSettingOrTheCpus) {
+  const std::vector<std::pair<const char*, int>> cases = {{nullptr, 3},
+                                                          {"", 3},
+                                                          {"1", 1},
+                                                          {"4", 4},
+                                                          {"007", 7},
+                                                          {"0", 3},
+                                                          {"-2", 3},
+                                                          {"+2", 3},
+                                                          {" 2", 3},
+                                                          {"2x", 3},
+                                                          {"1.5", 3},
+                                                          {"300", kMaxJobs},
+                                                          {"99999999999999999999", kMaxJobs}};
+  for (const auto& [setting, jobs] : cases) {
+    EXPECT_EQ(jobCount(setting, 3), jobs) << (setting == nullptr ? "(unset)" : setting);
+  }
+}
+
+TEST(WorkerSetup, TheInstalledWorkerComesFirstThenTheOneBesideTheTool) {
+  const auto installed = [](const std::string& path) { return path.find("libexec") != path.npos; };
+  const auto none = [](const std::string&) { return false; };
+  EXPECT_EQ(workerProgram("/usr/bin/sorvi-ocr", installed),
+            "/usr/bin/../libexec/sorvi-ocr/sorvi-ocr-worker");
+  EXPECT_EQ(workerProgram("/work/build/sorvi-ocr", none), "/work/build/sorvi-ocr-worker");
+}
+
+}  // namespace
+}  // namespace sorvi

@@ -1,0 +1,62 @@
+#include "workers/worker_units.h"
+
+#include "driver/image_pipeline.h"
+#include "pdf/process_pdf.h"
+#include "platform/image_file_source.h"
+#include "platform/poppler_pdf.h"
+#include "platform/tesseract_engine.h"
+#include "workers/step_reporting.h"
+
+namespace sorvi {
+
+WorkerUnits::WorkerUnits(StepObserver* observer) : observer_(observer) {}
+
+void WorkerUnits::loadLibraries() {
+  initialiseImageLibraries();
+  preparePoppler();
+}
+
+void WorkerUnits::processImage(const std::string& path, Output& output) {
+  document_.reset();
+  documentPath_.clear();
+  FileImageSourceOpener opener;
+  StepReportingRecognizer recognizer(this->recognizer(), observer_);
+  sorvi::processImage(path, opener, recognizer, output);
+}
+
+std::optional<int> WorkerUnits::countPages(const std::string& path) {
+  PdfDocument* opened = document(path);
+  if (opened == nullptr) return std::nullopt;
+  return pagesToRead(*opened);
+}
+
+std::optional<RecognitionOutcome> WorkerUnits::recognizePage(const std::string& path, int index) {
+  PdfDocument* opened = document(path);
+  if (opened == nullptr || index < 0 || index >= pagesToRead(*opened)) return std::nullopt;
+  StepReportingRecognizer recognizer(this->recognizer(), observer_);
+  return recognizePdfPage(*opened, index, recognizer);
+}
+
+void WorkerUnits::waitForAbandoned() {
+  if (recognizer_) recognizer_->waitForAbandoned();
+}
+
+PdfDocument* WorkerUnits::document(const std::string& path) {
+  if (document_ && documentPath_ == path) return document_.get();
+  document_.reset();
+  documentPath_ = path;
+  PopplerPdfOpener poppler;
+  StepReportingPdfOpener opener(poppler, observer_);
+  document_ = opener.open(path);
+  return document_.get();
+}
+
+EngineRecognizer& WorkerUnits::recognizer() {
+  if (!recognizer_) {
+    recognizer_ = std::make_unique<EngineRecognizer>([] { return makeTesseractEngine(); },
+                                                     kRecognitionDeadline);
+  }
+  return *recognizer_;
+}
+
+}  // namespace sorvi
