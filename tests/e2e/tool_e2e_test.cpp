@@ -99,12 +99,15 @@ void expectMatch(const json& expected, const json& actual, const std::string& wh
 // "kill_worker_after_ms" (the worker is killed that long after it starts),
 // "max_rss_mb" and "max_seconds" (the peak resident size of the tool and its
 // workers, and the run's time; not under the sanitizers, whose memory and
-// speed are not a plain build's).
-void runCase(const json& c) {
+// speed are not a plain build's), "same_output_with" (the environment
+// entries of a second run whose output must be the same bytes).
+// Returns the tool's output, `more_env` added to the case's environment.
+std::string runCase(const json& c, const json& moreEnv = json::array()) {
   std::vector<std::string> args, env;
   for (const auto& arg : c["args"])
     args.push_back(expand(c.value("in", "") + arg.get<std::string>()));
   for (const auto& entry : c.value("env", json::array())) env.push_back(entry);
+  for (const auto& entry : moreEnv) env.push_back(entry);
   std::string binary = SORVI_BINARY;
   std::vector<char*> argv{binary.data()}, envp;
   for (auto& arg : args) argv.push_back(arg.data());
@@ -120,7 +123,10 @@ void runCase(const json& c) {
 
   int out[2];
   std::FILE* err = std::tmpfile();
-  ASSERT_TRUE(pipe2(out, O_CLOEXEC) == 0 && err != nullptr);
+  if (pipe2(out, O_CLOEXEC) != 0 || err == nullptr) {
+    ADD_FAILURE() << "no pipe";
+    return {};
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -128,7 +134,10 @@ void runCase(const json& c) {
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   pid_t pid = 0;
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+    ADD_FAILURE() << "cannot start " << binary;
+    return {};
+  }
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   bool killed = false;
@@ -178,7 +187,10 @@ void runCase(const json& c) {
   std::vector<json> records;
   for (std::string line; std::getline(lines, line);)
     records.push_back(json::parse(line, nullptr, false));
-  ASSERT_EQ(records.size(), std::max<size_t>(args.size(), 1)) << output;
+  if (records.size() != std::max<size_t>(args.size(), 1)) {
+    ADD_FAILURE() << "one record per path expected in " << output;
+    return output;
+  }
   const json all = c.value("all", json::object());
   for (size_t i = 0; i < records.size(); ++i) {
     json expected = c.contains("records") ? c["records"].at(i) : json::object();
@@ -189,11 +201,17 @@ void runCase(const json& c) {
   for (const auto& raw : c.value("raw", json::array())) {
     EXPECT_NE(output.find(raw.get<std::string>()), std::string::npos) << raw << " in " << output;
   }
+  return output;
 }
 
 class Cases : public testing::TestWithParam<json> {};
 
-TEST_P(Cases, Run) { runCase(GetParam()); }
+TEST_P(Cases, Run) {
+  const std::string output = runCase(GetParam());
+  if (GetParam().contains("same_output_with")) {
+    EXPECT_EQ(runCase(GetParam(), GetParam()["same_output_with"]), output);
+  }
+}
 
 INSTANTIATE_TEST_SUITE_P(
     , Cases,
