@@ -224,6 +224,8 @@ void ParallelPipelines::settle(const Unit& unit, const std::optional<Frame>& res
     // A page whose worker was lost is skipped, like a page that cannot be drawn.
     std::optional<RecognitionOutcome>& page = path.pages[static_cast<std::size_t>(unit.page)];
     if (!result || !decodePageOutcome(result->payload, page)) page.reset();
+    if (workerLost && !result) path.lostPages.insert(unit.page);
+    skipPagesAfterLosses(unit.path);
     if (--path.pagesLeft == 0) completePath(unit.path);
   } else if (!path.pdf) {
     if (result) {
@@ -248,6 +250,23 @@ void ParallelPipelines::settle(const Unit& unit, const std::optional<Frame>& res
 }
 
 void ParallelPipelines::failUnit(const Unit& unit) { settle(unit, std::nullopt, true); }
+
+void ParallelPipelines::skipPagesAfterLosses(std::size_t path) {
+  constexpr std::size_t kLostPagesPerDocument = 2;
+  PathState& document = state(path);
+  if (document.lostPages.size() < kLostPagesPerDocument) return;
+  const int last = *std::next(document.lostPages.begin(), kLostPagesPerDocument - 1);
+  for (auto page = document.pages.begin() + last + 1; page != document.pages.end(); ++page) {
+    page->reset();
+  }
+  // Pages not yet handed out are not read at all; those in flight are
+  // dropped as they end.
+  for (auto page = readyPages_.lower_bound({path, last + 1});
+       page != readyPages_.end() && page->first == path;) {
+    page = readyPages_.erase(page);
+    --document.pagesLeft;
+  }
+}
 
 void ParallelPipelines::completePath(std::size_t path) {
   state(path).complete = true;

@@ -44,7 +44,10 @@ struct StepBounds {
 // A worker that crashes, runs out of memory or overruns a step is killed and
 // costs only its unit: an image or a document that cannot be counted gets
 // its load-failure record, a page is skipped like any page that cannot be
-// drawn. A fresh worker takes the next unit.
+// drawn. A fresh worker takes the next unit. Once a second page of one
+// document has cost its worker, the pages after it are skipped too, so a file
+// that hangs every page costs two step bounds, not fifty; which pages count
+// follows page order alone, so the record does not depend on the job count.
 class ParallelPipelines : public Pipelines {
  public:
   using WorkerFactory = std::function<std::unique_ptr<WorkerProcess>()>;
@@ -66,6 +69,7 @@ class ParallelPipelines : public Pipelines {
     std::optional<std::string> line;  // an image's record, as the worker wrote it
     std::vector<std::optional<RecognitionOutcome>> pages;
     std::size_t pagesLeft = 0;
+    std::set<int> lostPages;  // pages whose worker was lost
   };
 
   // One unit: a whole path (page < 0) or one page of a PDF.
@@ -98,6 +102,7 @@ class ParallelPipelines : public Pipelines {
   // lost or ended it without one.
   void settle(const Unit& unit, const std::optional<Frame>& result, bool workerLost);
   void failUnit(const Unit& unit);
+  void skipPagesAfterLosses(std::size_t path);
   void completePath(std::size_t path);
   void writeCompleted();
 

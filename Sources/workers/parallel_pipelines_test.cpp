@@ -61,7 +61,8 @@ TEST(ParallelPipelines, RecordsComeOutInArgumentOrderWhateverOrderTheyFinishIn) 
 TEST(ParallelPipelines, AWorkerThatDiesCostsOnlyItsOwnUnit) {
   const Paths paths = {{'I', "sleep300-a"},    {'I', "crash.png"},  {'P', "sleep200-b"},
                        {'P', "crash.pdf"},     {'I', "c"},          {'I', "line-then-crash"},
-                       {'P', "crash-page1.x"}, {'P', "exit-after"}, {'I', "d"}};
+                       {'P', "crash-page1.x"}, {'P', "exit-after"}, {'I', "d"},
+                       {'P', "crash-page1-crash-page0"}};
   const std::vector<std::string> expected = {
       image("sleep300-a"),
       failed("crash.png", "Could not load image"),
@@ -71,7 +72,8 @@ TEST(ParallelPipelines, AWorkerThatDiesCostsOnlyItsOwnUnit) {
       R"({"path":"partial"})",
       pdf("crash-page1.x", R"(p0\np2)"),  // the page that took its worker down is skipped
       pdf("exit-after", R"(p0\np1\np2)"),
-      image("d")};
+      image("d"),
+      R"({"path":"crash-page1-crash-page0"})"};  // two pages lost: the one after is not read
   for (const int jobs : {1, 3}) EXPECT_EQ(run(paths, jobs), expected) << jobs << " jobs";
 }
 

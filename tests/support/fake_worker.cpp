@@ -4,7 +4,8 @@
 // "exit-after...", "line-then-crash...", "nan..." (no record), "sleep<ms>..."
 // (answers after that long); anything else answers with a text record. A
 // PDF has three pages, page k reading "p<k>"; in "hang-page<k>..." page k
-// hangs in recognition, in "crash-page<k>..." it crashes.
+// hangs in recognition, in "crash-page<k>..." it crashes (and so does page j
+// in "crash-page<k>-crash-page<j>...").
 #include <unistd.h>
 
 #include <chrono>
@@ -37,7 +38,7 @@ void hangInRecognition() {
 void page(const sorvi::PageRequest& request) {
   const std::string k = std::to_string(request.index);
   if (startsWith(request.path, "hang-page" + k)) hangInRecognition();
-  if (startsWith(request.path, "crash-page" + k)) std::abort();
+  if (request.path.find("crash-page" + k) != std::string::npos) std::abort();
   sorvi::writeFrame(4, FrameType::kPage,
                     sorvi::encodePageOutcome(sorvi::RecognitionOutcome{"p" + k, 0.5}));
 }
