@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 #include <Error.h>
 #include <GlobalParams.h>
@@ -11,6 +13,7 @@
 #include <PDFDoc.h>
 #include <Page.h>
 #include <SplashOutputDev.h>
+#include <Stream.h>
 #include <XRef.h>
 #include <goo/GooString.h>
 #include <splash/SplashBitmap.h>
@@ -43,6 +46,115 @@ bool renderDeadlinePassed(void* data) {
   if (std::chrono::steady_clock::now() >= deadline->end) deadline->passed = true;
   return deadline->passed;
 }
+
+// poppler's parser reads content streams a byte at a time and checks the
+// abort callback only between operators, so a few megabytes of compressed
+// zeros that inflate to gigabytes would hold one page for minutes. Every
+// content stream a page can run (its contents, forms, tiling patterns, Type 3
+// glyphs, annotation appearances) is therefore inflated once beforehand
+// under a byte cap. Real pages, even dense maps and drawings, hold tens of
+// megabytes of operators; 256 MiB leaves a wide margin, and inflating that
+// much takes well under a second, while parsing it would take seconds.
+constexpr long long kContentByteBudget = 256LL << 20;
+constexpr int kMaxResourceDepth = 32;
+
+class ContentBudget {
+ public:
+  ContentBudget(XRef* xref, RenderDeadline& deadline) : xref_(xref), deadline_(deadline) {}
+
+  bool admitPage(Page& page) {
+    if (!admitStreams(page.getContents(), 0)) return false;
+    if (!admitResources(page.getResourceDict(), 0)) return false;
+    const Object annots = page.getAnnotsObject();
+    if (!annots.isArray()) return true;
+    for (int i = 0; i < annots.arrayGetLength(); ++i) {
+      const Object annot = annots.arrayGet(i);
+      if (!annot.isDict()) continue;
+      const Object appearances = annot.dictLookup("AP");
+      if (!appearances.isDict()) continue;
+      // Each appearance is a stream, or a dictionary of streams by state.
+      for (int k = 0; k < appearances.dictGetLength(); ++k) {
+        if (!admitStreams(appearances.dictGetVal(k), 0)) return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  // A content stream, or an array or dictionary of them.
+  bool admitStreams(const Object& value, int depth) {
+    if (value.isStream()) return admitStream(value, depth);
+    if (value.isArray()) {
+      for (int i = 0; i < value.arrayGetLength(); ++i) {
+        if (!admitStreamEntry(value.arrayGetNF(i), depth)) return false;
+      }
+    } else if (value.isDict()) {
+      for (int i = 0; i < value.dictGetLength(); ++i) {
+        if (!admitStreamEntry(value.dictGetValNF(i), depth)) return false;
+      }
+    }
+    return true;
+  }
+
+  bool admitStreamEntry(const Object& entry, int depth) {
+    if (!entry.isRef()) return !entry.isStream() || admitStream(entry, depth);
+    if (!seen_.insert(entry.getRef()).second) return true;
+    const Object value = entry.fetch(xref_);
+    return !value.isStream() || admitStream(value, depth);
+  }
+
+  bool admitStream(const Object& value, int depth) {
+    Dict* dict = value.streamGetDict();
+    // An image is read only as far as its declared size needs.
+    if (dict->lookup("Subtype").isName("Image")) return true;
+    return inflateWithinBudget(value.getStream()) &&
+           admitResources(dict->lookup("Resources"), depth + 1);
+  }
+
+  bool admitResources(const Object& resources, int depth) {
+    return !resources.isDict() || admitResources(resources.getDict(), depth);
+  }
+
+  bool admitResources(Dict* resources, int depth) {
+    if (resources == nullptr || depth > kMaxResourceDepth) return true;
+    for (const char* key : {"XObject", "Pattern"}) {
+      if (!admitStreams(resources->lookup(key), depth)) return false;
+    }
+    const Object fonts = resources->lookup("Font");
+    if (!fonts.isDict()) return true;
+    for (int i = 0; i < fonts.dictGetLength(); ++i) {
+      const Object font = fonts.dictGetVal(i);
+      if (!font.isDict() || !font.dictLookup("Subtype").isName("Type3")) continue;
+      if (!admitStreams(font.dictLookup("CharProcs"), depth) ||
+          !admitResources(font.dictLookup("Resources"), depth + 1)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool inflateWithinBudget(Stream* stream) {
+    std::array<unsigned char, 64 * 1024> buffer{};
+    stream->reset();
+    bool within = true;
+    for (;;) {
+      const int got = stream->doGetChars(static_cast<int>(buffer.size()), buffer.data());
+      if (got <= 0) break;
+      left_ -= got;
+      if (left_ < 0 || renderDeadlinePassed(&deadline_)) {
+        within = false;
+        break;
+      }
+    }
+    stream->close();
+    return within;
+  }
+
+  XRef* xref_;
+  RenderDeadline& deadline_;
+  long long left_ = kContentByteBudget;
+  std::set<Ref> seen_;
+};
 
 // Splash's RGB rows into straight-alpha RGBA; the page is opaque.
 std::shared_ptr<const RasterImage> toRasterImage(SplashBitmap& bitmap) {
@@ -101,7 +213,10 @@ class PopplerDocument : public PdfDocument {
 
   std::shared_ptr<const RasterImage> renderPage(int index, double scale, PixelSize size) override {
     try {
-      if (fetchPage(index) == nullptr || size.width <= 0 || size.height <= 0) return nullptr;
+      Page* page = fetchPage(index);
+      if (page == nullptr || size.width <= 0 || size.height <= 0) return nullptr;
+      RenderDeadline deadline{std::chrono::steady_clock::now() + renderTimeLimit_};
+      if (!ContentBudget(doc_->getXRef(), deadline).admitPage(*page)) return nullptr;
       if (!device_) {
         SplashColor white = {255, 255, 255};
         device_ = std::make_unique<SplashOutputDev>(splashModeRGB8, 4, false, white);
@@ -113,7 +228,6 @@ class PopplerDocument : public PdfDocument {
       // gives that bitmap size; a whole-page draw would round the sides instead
       // of truncating them.
       const double dpi = 72.0 * scale;
-      RenderDeadline deadline{std::chrono::steady_clock::now() + renderTimeLimit_};
       doc_->displayPageSlice(device_.get(), index + 1, dpi, dpi, /*rotate=*/0,
                              /*useMediaBox=*/true, /*crop=*/false, /*printing=*/false, 0, 0,
                              size.width, size.height, renderDeadlinePassed, &deadline);
