@@ -56,11 +56,16 @@ bool renderDeadlinePassed(void* data) {
 // megabytes of operators; 256 MiB leaves a wide margin, and inflating that
 // much takes well under a second, while parsing it would take seconds.
 constexpr long long kContentByteBudget = 256LL << 20;
+// poppler reads an embedded font file whole into memory. The largest real
+// ones, full CJK fonts, are some 20 MiB.
+constexpr long long kFontFileBytes = 64LL << 20;
 constexpr int kMaxResourceDepth = 32;
 
 class ContentBudget {
  public:
-  ContentBudget(XRef* xref, RenderDeadline& deadline) : xref_(xref), deadline_(deadline) {}
+  // `admittedFonts` carries the font files already read from page to page.
+  ContentBudget(XRef* xref, RenderDeadline& deadline, std::set<Ref>& admittedFonts)
+      : xref_(xref), deadline_(deadline), admittedFonts_(admittedFonts) {}
 
   bool admitPage(Page& page) {
     if (!admitStreams(page.getContents(), 0)) return false;
@@ -107,7 +112,7 @@ class ContentBudget {
     Dict* dict = value.streamGetDict();
     // An image is read only as far as its declared size needs.
     if (dict->lookup("Subtype").isName("Image")) return true;
-    return inflateWithinBudget(value.getStream()) &&
+    return inflateWithin(value.getStream(), left_) &&
            admitResources(dict->lookup("Resources"), depth + 1);
   }
 
@@ -124,7 +129,9 @@ class ContentBudget {
     if (!fonts.isDict()) return true;
     for (int i = 0; i < fonts.dictGetLength(); ++i) {
       const Object font = fonts.dictGetVal(i);
-      if (!font.isDict() || !font.dictLookup("Subtype").isName("Type3")) continue;
+      if (!font.isDict()) continue;
+      if (!admitFontFile(font)) return false;
+      if (!font.dictLookup("Subtype").isName("Type3")) continue;
       if (!admitStreams(font.dictLookup("CharProcs"), depth) ||
           !admitResources(font.dictLookup("Resources"), depth + 1)) {
         return false;
@@ -133,15 +140,40 @@ class ContentBudget {
     return true;
   }
 
-  bool inflateWithinBudget(Stream* stream) {
+  bool admitFontFile(const Object& font) {
+    Object descriptor = font.dictLookup("FontDescriptor");
+    if (!descriptor.isDict()) {
+      // A composite font keeps its file with its one descendant.
+      const Object descendants = font.dictLookup("DescendantFonts");
+      if (!descendants.isArray() || descendants.arrayGetLength() < 1) return true;
+      const Object descendant = descendants.arrayGet(0);
+      if (!descendant.isDict()) return true;
+      descriptor = descendant.dictLookup("FontDescriptor");
+      if (!descriptor.isDict()) return true;
+    }
+    for (const char* key : {"FontFile", "FontFile2", "FontFile3"}) {
+      // poppler reads a font file only through a reference.
+      const Object& file = descriptor.dictLookupNF(key);
+      if (!file.isRef() || admittedFonts_.count(file.getRef()) != 0) continue;
+      const Object stream = file.fetch(xref_);
+      long long left = kFontFileBytes;
+      if (stream.isStream() && !inflateWithin(stream.getStream(), left)) return false;
+      admittedFonts_.insert(file.getRef());
+    }
+    return true;
+  }
+
+  // Reads `stream` to its end, taking its size from `left`; false once that
+  // runs out or the page's time is up.
+  bool inflateWithin(Stream* stream, long long& left) {
     std::array<unsigned char, 64 * 1024> buffer{};
     stream->reset();
     bool within = true;
     for (;;) {
       const int got = stream->doGetChars(static_cast<int>(buffer.size()), buffer.data());
       if (got <= 0) break;
-      left_ -= got;
-      if (left_ < 0 || renderDeadlinePassed(&deadline_)) {
+      left -= got;
+      if (left < 0 || renderDeadlinePassed(&deadline_)) {
         within = false;
         break;
       }
@@ -152,6 +184,7 @@ class ContentBudget {
 
   XRef* xref_;
   RenderDeadline& deadline_;
+  std::set<Ref>& admittedFonts_;
   long long left_ = kContentByteBudget;
   std::set<Ref> seen_;
 };
@@ -216,7 +249,8 @@ class PopplerDocument : public PdfDocument {
       Page* page = fetchPage(index);
       if (page == nullptr || size.width <= 0 || size.height <= 0) return nullptr;
       RenderDeadline deadline{std::chrono::steady_clock::now() + renderTimeLimit_};
-      if (!ContentBudget(doc_->getXRef(), deadline).admitPage(*page)) return nullptr;
+      if (!ContentBudget(doc_->getXRef(), deadline, admittedFonts_).admitPage(*page))
+        return nullptr;
       if (!device_) {
         SplashColor white = {255, 255, 255};
         device_ = std::make_unique<SplashOutputDev>(splashModeRGB8, 4, false, white);
@@ -257,6 +291,7 @@ class PopplerDocument : public PdfDocument {
   std::unique_ptr<PDFDoc> doc_;
   std::chrono::milliseconds renderTimeLimit_;
   std::unique_ptr<SplashOutputDev> device_;
+  std::set<Ref> admittedFonts_;
 };
 
 }  // namespace
