@@ -59,6 +59,10 @@ constexpr long long kContentByteBudget = 256LL << 20;
 // poppler reads an embedded font file whole into memory. The largest real
 // ones, full CJK fonts, are some 20 MiB.
 constexpr long long kFontFileBytes = 64LL << 20;
+// Splash draws an image at some 40 ns a pixel here whatever the scale, with
+// no abort check inside it: 2^28 pixels (a 600 dpi scan of a poster) take
+// about ten seconds, half the page's drawing bound.
+constexpr long long kImagePixels = 1LL << 28;
 constexpr int kMaxResourceDepth = 32;
 
 class ContentBudget {
@@ -110,10 +114,26 @@ class ContentBudget {
 
   bool admitStream(const Object& value, int depth) {
     Dict* dict = value.streamGetDict();
-    // An image is read only as far as its declared size needs.
-    if (dict->lookup("Subtype").isName("Image")) return true;
+    if (dict->lookup("Subtype").isName("Image")) return admitImage(*dict);
     return inflateWithin(value.getStream(), left_) &&
            admitResources(dict->lookup("Resources"), depth + 1);
+  }
+
+  // An image is read only as far as its declared size needs, but drawn pixel
+  // by pixel over that whole size, whatever its data holds. Each is bounded
+  // on its own: pages often share one resource dictionary listing every
+  // image of the document, and drawing several is bounded by the deadline.
+  static bool admitImage(Dict& image) {
+    const Object mask = image.lookup("SMask");
+    return declaredPixels(image) <= kImagePixels &&
+           (!mask.isStream() || declaredPixels(*mask.streamGetDict()) <= kImagePixels);
+  }
+
+  static long long declaredPixels(Dict& image) {
+    const Object width = image.lookup("Width");
+    const Object height = image.lookup("Height");
+    if (!width.isInt() || !height.isInt()) return 0;  // poppler draws no such image
+    return std::max(width.getInt(), 0) * static_cast<long long>(std::max(height.getInt(), 0));
   }
 
   bool admitResources(const Object& resources, int depth) {
