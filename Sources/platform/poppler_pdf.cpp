@@ -16,6 +16,7 @@
 #include <Stream.h>
 #include <XRef.h>
 #include <goo/GooString.h>
+#include <goo/gfile.h>
 #include <splash/SplashBitmap.h>
 
 namespace sorvi {
@@ -46,6 +47,65 @@ bool renderDeadlinePassed(void* data) {
   if (std::chrono::steady_clock::now() >= deadline->end) deadline->passed = true;
   return deadline->passed;
 }
+
+// Opening a document can inflate streams too (object streams holding the
+// catalog or the page tree), and poppler offers no abort there. The file is
+// read through this stream, which reads as ended once the opening's time is
+// up: whatever poppler is decoding then ends at once, and the document is
+// refused as unreadable.
+// Opening takes milliseconds, or a few seconds for a large damaged file
+// whose cross-reference table must be rebuilt; a third of the supervisor's
+// bound on the step leaves room for that.
+constexpr std::chrono::seconds kOpenTimeLimit{10};
+
+struct ReadDeadline {
+  std::chrono::steady_clock::time_point end = std::chrono::steady_clock::time_point::max();
+};
+
+class DeadlineFileStream : public FileStream {
+ public:
+  DeadlineFileStream(GooFile* file, std::shared_ptr<const ReadDeadline> deadline, Goffset start,
+                     bool limited, Goffset length, Object&& dict)
+      : FileStream(file, start, limited, length, std::move(dict)),
+        file_(file),
+        deadline_(std::move(deadline)),
+        limited_(limited) {}
+
+  BaseStream* copy() override {
+    return new DeadlineFileStream(file_, deadline_, getStart(), limited_, length, dict.copy());
+  }
+  Stream* makeSubStream(Goffset start, bool limited, Goffset length, Object&& dict) override {
+    return new DeadlineFileStream(file_, deadline_, start, limited, length, std::move(dict));
+  }
+  int getChar() override { return expired() ? EOF : FileStream::getChar(); }
+  int lookChar() override { return expired() ? EOF : FileStream::lookChar(); }
+  int getUnfilteredChar() override { return getChar(); }
+  bool hasGetChars() override { return true; }
+  int getChars(int count, unsigned char* buffer) override {
+    if (expired()) return 0;
+    int got = 0;
+    for (int c = 0; got < count && (c = FileStream::getChar()) != EOF;) {
+      buffer[got++] = static_cast<unsigned char>(c);
+    }
+    return got;
+  }
+
+ private:
+  // The clock is read once every few thousand bytes: compressed data comes
+  // in a byte at a time, and a few thousand bytes of it inflate to at most a
+  // few megabytes.
+  bool expired() {
+    if (reads_++ % 4096 != 0) return expired_;
+    expired_ = std::chrono::steady_clock::now() >= deadline_->end;
+    return expired_;
+  }
+
+  GooFile* file_;
+  std::shared_ptr<const ReadDeadline> deadline_;
+  bool limited_;
+  unsigned reads_ = 0;
+  bool expired_ = false;
+};
 
 // poppler's parser reads content streams a byte at a time and checks the
 // abort callback only between operators, so a few megabytes of compressed
@@ -241,8 +301,12 @@ bool hasSoundPageTree(PDFDoc& doc) {
 
 class PopplerDocument : public PdfDocument {
  public:
-  PopplerDocument(std::unique_ptr<PDFDoc> doc, std::chrono::milliseconds renderTimeLimit)
-      : doc_(std::move(doc)), renderTimeLimit_(renderTimeLimit) {}
+  PopplerDocument(std::unique_ptr<GooFile> file, std::shared_ptr<ReadDeadline> readDeadline,
+                  std::unique_ptr<PDFDoc> doc, std::chrono::milliseconds renderTimeLimit)
+      : file_(std::move(file)),
+        readDeadline_(std::move(readDeadline)),
+        doc_(std::move(doc)),
+        renderTimeLimit_(renderTimeLimit) {}
 
   int pageCount() override {
     try {
@@ -308,6 +372,8 @@ class PopplerDocument : public PdfDocument {
     return page != nullptr && page->isOk() ? page : nullptr;
   }
 
+  std::unique_ptr<GooFile> file_;  // read by doc_'s streams, so it outlives them
+  std::shared_ptr<ReadDeadline> readDeadline_;
   std::unique_ptr<PDFDoc> doc_;
   std::chrono::milliseconds renderTimeLimit_;
   std::unique_ptr<SplashOutputDev> device_;
@@ -334,10 +400,17 @@ std::unique_ptr<PdfDocument> PopplerPdfOpener::open(const std::string& path) {
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
 
     preparePoppler();
-    auto doc = std::make_unique<PDFDoc>(std::make_unique<GooString>(path));
+    std::unique_ptr<GooFile> file = GooFile::open(path);
+    if (!file) return nullptr;
+    auto readDeadline = std::make_shared<ReadDeadline>();
+    readDeadline->end = std::chrono::steady_clock::now() + kOpenTimeLimit;
+    auto doc = std::make_unique<PDFDoc>(new DeadlineFileStream(
+        file.get(), readDeadline, 0, /*limited=*/false, file->size(), Object(objNull)));
     // Unreadable, not a PDF, locked by a password, or its pages lost.
     if (!doc->isOk() || !hasSoundPageTree(*doc)) return nullptr;
-    return std::make_unique<PopplerDocument>(std::move(doc), renderTimeLimit_);
+    readDeadline->end = std::chrono::steady_clock::time_point::max();
+    return std::make_unique<PopplerDocument>(std::move(file), std::move(readDeadline),
+                                             std::move(doc), renderTimeLimit_);
   } catch (...) {
     return nullptr;
   }
