@@ -62,6 +62,20 @@ struct ReadDeadline {
   std::chrono::steady_clock::time_point end = std::chrono::steady_clock::time_point::max();
 };
 
+class ReadDeadlineScope {
+ public:
+  ReadDeadlineScope(ReadDeadline& deadline, std::chrono::steady_clock::time_point end)
+      : deadline_(deadline) {
+    deadline_.end = end;
+  }
+  ~ReadDeadlineScope() { deadline_.end = std::chrono::steady_clock::time_point::max(); }
+  ReadDeadlineScope(const ReadDeadlineScope&) = delete;
+  ReadDeadlineScope& operator=(const ReadDeadlineScope&) = delete;
+
+ private:
+  ReadDeadline& deadline_;
+};
+
 class DeadlineFileStream : public FileStream {
  public:
   DeadlineFileStream(GooFile* file, std::shared_ptr<const ReadDeadline> deadline, Goffset start,
@@ -113,8 +127,9 @@ class DeadlineFileStream : public FileStream {
 // content stream a page can run (its contents, forms, tiling patterns, Type 3
 // glyphs, annotation appearances) is therefore inflated once beforehand
 // under a byte cap. Real pages, even dense maps and drawings, hold tens of
-// megabytes of operators; 256 MiB leaves a wide margin, and inflating that
-// much takes well under a second, while parsing it would take seconds.
+// megabytes of operators; 256 MiB leaves a wide margin. Inflating that much
+// takes under a second; parsing it, some seven seconds here, still well
+// inside the page's drawing bound.
 constexpr long long kContentByteBudget = 256LL << 20;
 // poppler reads an embedded font file whole into memory. The largest real
 // ones, full CJK fonts, are some 20 MiB.
@@ -333,6 +348,10 @@ class PopplerDocument : public PdfDocument {
       Page* page = fetchPage(index);
       if (page == nullptr || size.width <= 0 || size.height <= 0) return nullptr;
       RenderDeadline deadline{std::chrono::steady_clock::now() + renderTimeLimit_};
+      // The abort callback is not asked inside one operator (an image, a
+      // font, a long run of operands); ending the file's reads at the same
+      // time ends those too.
+      const ReadDeadlineScope reads(*readDeadline_, deadline.end);
       if (!ContentBudget(doc_->getXRef(), deadline, admittedFonts_).admitPage(*page))
         return nullptr;
       if (!device_) {
