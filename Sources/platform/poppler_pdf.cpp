@@ -48,11 +48,6 @@ bool renderDeadlinePassed(void* data) {
   return deadline->passed;
 }
 
-// Opening a document can inflate streams too (object streams holding the
-// catalog or the page tree), and poppler offers no abort there. The file is
-// read through this stream, which reads as ended once the opening's time is
-// up: whatever poppler is decoding then ends at once, and the document is
-// refused as unreadable.
 // Opening takes milliseconds, or a few seconds for a large damaged file
 // whose cross-reference table must be rebuilt; a third of the supervisor's
 // bound on the step leaves room for that.
@@ -76,6 +71,11 @@ class ReadDeadlineScope {
   ReadDeadline& deadline_;
 };
 
+// Opening a document can inflate streams too (object streams holding the
+// catalog or the page tree), and poppler offers no abort there, nor inside
+// one drawing operator. The file is read through this stream, which reads as
+// ended once the step's time is up: whatever poppler is decoding then ends at
+// once, and the document or the page is refused.
 class DeadlineFileStream : public FileStream {
  public:
   DeadlineFileStream(GooFile* file, std::shared_ptr<const ReadDeadline> deadline, Goffset start,
@@ -107,9 +107,10 @@ class DeadlineFileStream : public FileStream {
  private:
   // The clock is read once every few thousand bytes: compressed data comes
   // in a byte at a time, and a few thousand bytes of it inflate to at most a
-  // few megabytes.
+  // few megabytes. Once past, every read asks again, as the next step's
+  // deadline may have replaced this one.
   bool expired() {
-    if (reads_++ % 4096 != 0) return expired_;
+    if (!expired_ && reads_++ % 4096 != 0) return false;
     expired_ = std::chrono::steady_clock::now() >= deadline_->end;
     return expired_;
   }
