@@ -275,7 +275,7 @@ class ContentBudget {
       }
     }
     stream->close();
-    return within;
+    return within && !renderDeadlinePassed(&deadline_);
   }
 
   XRef* xref_;
@@ -371,7 +371,8 @@ class PopplerDocument : public PdfDocument {
                              size.width, size.height, renderDeadlinePassed, &deadline);
       // Taking the bitmap frees it with this page, not with the next one.
       const std::unique_ptr<SplashBitmap> bitmap(device_->takeBitmap());
-      if (deadline.passed || !bitmap || bitmap->getMode() != splashModeRGB8 ||
+      // A page whose reads were cut short may look complete: ask the clock.
+      if (renderDeadlinePassed(&deadline) || !bitmap || bitmap->getMode() != splashModeRGB8 ||
           bitmap->getDataPtr() == nullptr || bitmap->getWidth() != size.width ||
           bitmap->getHeight() != size.height) {
         return nullptr;  // also when Splash fell back to a tiny bitmap for want of memory
@@ -428,6 +429,8 @@ std::unique_ptr<PdfDocument> PopplerPdfOpener::open(const std::string& path) {
         file.get(), readDeadline, 0, /*limited=*/false, file->size(), Object(objNull)));
     // Unreadable, not a PDF, locked by a password, or its pages lost.
     if (!doc->isOk() || !hasSoundPageTree(*doc)) return nullptr;
+    // Reads cut short by the deadline may still leave a document that looks sound.
+    if (std::chrono::steady_clock::now() >= readDeadline->end) return nullptr;
     readDeadline->end = std::chrono::steady_clock::time_point::max();
     return std::make_unique<PopplerDocument>(std::move(file), std::move(readDeadline),
                                              std::move(doc), renderTimeLimit_);
