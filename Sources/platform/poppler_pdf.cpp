@@ -262,7 +262,7 @@ class ContentBudget {
   // Reads `stream` to its end, taking its size from `left`; false once that
   // runs out or the page's time is up.
   bool inflateWithin(Stream* stream, long long& left) {
-    std::array<unsigned char, 64 * 1024> buffer{};
+    std::array<unsigned char, std::size_t{64} << 10> buffer{};
     stream->reset();
     bool within = true;
     for (;;) {
