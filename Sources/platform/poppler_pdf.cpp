@@ -129,8 +129,8 @@ class DeadlineFileStream : public FileStream {
 // glyphs, annotation appearances) is therefore inflated once beforehand
 // under a byte cap. Real pages, even dense maps and drawings, hold tens of
 // megabytes of operators; 256 MiB leaves a wide margin. Inflating that much
-// takes under a second; parsing it, some seven seconds here, still well
-// inside the page's drawing bound.
+// takes about three seconds here, parsing it some seven: a stream just under
+// the cap still ends well inside the page's drawing bound.
 constexpr long long kContentByteBudget = 256LL << 20;
 // poppler reads an embedded font file whole into memory. The largest real
 // ones, full CJK fonts, are some 20 MiB.
