@@ -3,9 +3,13 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <string>
+#include <string_view>
 
 #include <Error.h>
 #include <GlobalParams.h>
@@ -141,6 +145,64 @@ constexpr long long kFontFileBytes = 64LL << 20;
 constexpr long long kImagePixels = 1LL << 28;
 constexpr int kMaxResourceDepth = 32;
 
+// Finds the inline images (BI <dictionary> ID <data> EI) in a content
+// stream as it is inflated, and whether any declares more pixels than an
+// image may. A plain token scan: data that happened to read as an image
+// dictionary with huge sides would only cost its page.
+// PDF white space and delimiters.
+constexpr std::array<bool, 256> kTokenEnds = [] {
+  std::array<bool, 256> ends{};
+  for (const unsigned char c : std::string_view("/[]<>()%{} \t\n\f\r")) ends[c] = true;
+  ends[0] = true;
+  return ends;
+}();
+
+class InlineImageWatch {
+ public:
+  // False once an inline image over the bound has been seen.
+  bool feed(const unsigned char* bytes, int count) {
+    for (int i = 0; i < count; ++i) {
+      const unsigned char c = bytes[i];
+      if (kTokenEnds[c]) {
+        endToken();
+        if (c == '/') token_.push_back('/');  // a name starts here
+      } else if (token_.size() < 16) {
+        token_ += static_cast<char>(c);
+      }
+    }
+    return !oversize_;
+  }
+
+ private:
+  void endToken() {
+    if (token_.empty()) return;
+    if (!inDictionary_) {
+      if (token_ == "BI") {
+        inDictionary_ = true;
+        width_ = height_ = 0;
+      }
+    } else if (token_ == "ID") {
+      inDictionary_ = false;
+      if (static_cast<long long>(width_) * height_ > kImagePixels) oversize_ = true;
+    } else if (token_[0] == '/') {
+      key_ = token_;
+    } else if (std::isdigit(static_cast<unsigned char>(token_[0])) != 0) {
+      const long value = std::strtol(token_.c_str(), nullptr, 10);
+      const int side = static_cast<int>(std::min<long>(value, 1L << 30));
+      if (key_ == "/W" || key_ == "/Width") width_ = side;
+      if (key_ == "/H" || key_ == "/Height") height_ = side;
+    }
+    token_.clear();
+  }
+
+  std::string token_;
+  std::string key_;
+  bool inDictionary_ = false;
+  int width_ = 0;
+  int height_ = 0;
+  bool oversize_ = false;
+};
+
 class ContentBudget {
  public:
   // `admittedFonts` carries the font files already read from page to page.
@@ -191,7 +253,8 @@ class ContentBudget {
   bool admitStream(const Object& value, int depth) {
     Dict* dict = value.streamGetDict();
     if (dict->lookup("Subtype").isName("Image")) return admitImage(*dict);
-    return inflateWithin(value.getStream(), left_) &&
+    InlineImageWatch inlineImages;
+    return inflateWithin(value.getStream(), left_, &inlineImages) &&
            admitResources(dict->lookup("Resources"), depth + 1);
   }
 
@@ -260,8 +323,8 @@ class ContentBudget {
   }
 
   // Reads `stream` to its end, taking its size from `left`; false once that
-  // runs out or the page's time is up.
-  bool inflateWithin(Stream* stream, long long& left) {
+  // runs out, the page's time is up or `inlineImages` finds one too large.
+  bool inflateWithin(Stream* stream, long long& left, InlineImageWatch* inlineImages = nullptr) {
     std::array<unsigned char, std::size_t{64} << 10> buffer{};
     stream->reset();
     bool within = true;
@@ -269,7 +332,8 @@ class ContentBudget {
       const int got = stream->doGetChars(static_cast<int>(buffer.size()), buffer.data());
       if (got <= 0) break;
       left -= got;
-      if (left < 0 || renderDeadlinePassed(&deadline_)) {
+      if (left < 0 || renderDeadlinePassed(&deadline_) ||
+          (inlineImages != nullptr && !inlineImages->feed(buffer.data(), got))) {
         within = false;
         break;
       }

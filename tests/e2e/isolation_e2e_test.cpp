@@ -58,7 +58,7 @@ TEST(IsolationEndToEnd, DecompressionBombsEndFastWithinTheMemoryBound) {
   ASSERT_EQ(run.records.size(), args.size()) << run.out;
   // The bomb's page cannot be drawn within the bound: skipped, so no text.
   EXPECT_FALSE(run.records[0].contains("text")) << run.records[0];
-  // Only the bomb page is skipped; the page after it is read.
+  // Only the bomb pages are skipped; the page between them is read.
   EXPECT_EQ(run.records[1].value("text", ""), "AFTER") << run.records[1];
   EXPECT_EQ(run.records[2]["error"], "Could not load image");
   EXPECT_TRUE(run.records[3].contains("text")) << run.records[3];
