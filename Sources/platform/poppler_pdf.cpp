@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -203,11 +204,17 @@ class InlineImageWatch {
   bool oversize_ = false;
 };
 
+// What a document's earlier pages found within bounds, carried from page to
+// page so shared forms and fonts are not inflated again.
+struct AdmittedStreams {
+  std::set<Ref> fonts;
+  std::map<Ref, long long> contentSizes;  // decoded bytes
+};
+
 class ContentBudget {
  public:
-  // `admittedFonts` carries the font files already read from page to page.
-  ContentBudget(XRef* xref, RenderDeadline& deadline, std::set<Ref>& admittedFonts)
-      : xref_(xref), deadline_(deadline), admittedFonts_(admittedFonts) {}
+  ContentBudget(XRef* xref, RenderDeadline& deadline, AdmittedStreams& admitted)
+      : xref_(xref), deadline_(deadline), admitted_(admitted) {}
 
   bool admitPage(Page& page) {
     if (!admitStreams(page.getContents(), 0)) return false;
@@ -230,7 +237,7 @@ class ContentBudget {
  private:
   // A content stream, or an array or dictionary of them.
   bool admitStreams(const Object& value, int depth) {
-    if (value.isStream()) return admitStream(value, depth);
+    if (value.isStream()) return admitStream(value, depth, nullptr);
     if (value.isArray()) {
       for (int i = 0; i < value.arrayGetLength(); ++i) {
         if (!admitStreamEntry(value.arrayGetNF(i), depth)) return false;
@@ -244,18 +251,29 @@ class ContentBudget {
   }
 
   bool admitStreamEntry(const Object& entry, int depth) {
-    if (!entry.isRef()) return !entry.isStream() || admitStream(entry, depth);
-    if (!seen_.insert(entry.getRef()).second) return true;
+    if (!entry.isRef()) return !entry.isStream() || admitStream(entry, depth, nullptr);
+    const Ref ref = entry.getRef();
+    if (!seen_.insert(ref).second) return true;
     const Object value = entry.fetch(xref_);
-    return !value.isStream() || admitStream(value, depth);
+    return !value.isStream() || admitStream(value, depth, &ref);
   }
 
-  bool admitStream(const Object& value, int depth) {
+  bool admitStream(const Object& value, int depth, const Ref* ref) {
     Dict* dict = value.streamGetDict();
     if (dict->lookup("Subtype").isName("Image")) return admitImage(*dict);
-    InlineImageWatch inlineImages;
-    return inflateWithin(value.getStream(), left_, &inlineImages) &&
-           admitResources(dict->lookup("Resources"), depth + 1);
+    // A form shared by many pages is inflated once; later pages count its size.
+    const auto known =
+        ref != nullptr ? admitted_.contentSizes.find(*ref) : admitted_.contentSizes.end();
+    if (known != admitted_.contentSizes.end()) {
+      left_ -= known->second;
+      if (left_ < 0) return false;
+    } else {
+      InlineImageWatch inlineImages;
+      const long long before = left_;
+      if (!inflateWithin(value.getStream(), left_, &inlineImages)) return false;
+      if (ref != nullptr) admitted_.contentSizes.emplace(*ref, before - left_);
+    }
+    return admitResources(dict->lookup("Resources"), depth + 1);
   }
 
   // An image is read only as far as its declared size needs, but drawn pixel
@@ -313,11 +331,11 @@ class ContentBudget {
     for (const char* key : {"FontFile", "FontFile2", "FontFile3"}) {
       // poppler reads a font file only through a reference.
       const Object& file = descriptor.dictLookupNF(key);
-      if (!file.isRef() || admittedFonts_.count(file.getRef()) != 0) continue;
+      if (!file.isRef() || admitted_.fonts.count(file.getRef()) != 0) continue;
       const Object stream = file.fetch(xref_);
       long long left = kFontFileBytes;
       if (stream.isStream() && !inflateWithin(stream.getStream(), left)) return false;
-      admittedFonts_.insert(file.getRef());
+      admitted_.fonts.insert(file.getRef());
     }
     return true;
   }
@@ -344,7 +362,7 @@ class ContentBudget {
 
   XRef* xref_;
   RenderDeadline& deadline_;
-  std::set<Ref>& admittedFonts_;
+  AdmittedStreams& admitted_;
   long long left_ = kContentByteBudget;
   std::set<Ref> seen_;
 };
@@ -417,8 +435,7 @@ class PopplerDocument : public PdfDocument {
       // font, a long run of operands); ending the file's reads at the same
       // time ends those too.
       const ReadDeadlineScope reads(*readDeadline_, deadline.end);
-      if (!ContentBudget(doc_->getXRef(), deadline, admittedFonts_).admitPage(*page))
-        return nullptr;
+      if (!ContentBudget(doc_->getXRef(), deadline, admitted_).admitPage(*page)) return nullptr;
       if (!device_) {
         SplashColor white = {255, 255, 255};
         device_ = std::make_unique<SplashOutputDev>(splashModeRGB8, 4, false, white);
@@ -462,7 +479,7 @@ class PopplerDocument : public PdfDocument {
   std::unique_ptr<PDFDoc> doc_;
   std::chrono::milliseconds renderTimeLimit_;
   std::unique_ptr<SplashOutputDev> device_;
-  std::set<Ref> admittedFonts_;
+  AdmittedStreams admitted_;
 };
 
 }  // namespace
