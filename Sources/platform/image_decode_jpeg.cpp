@@ -85,6 +85,12 @@ bool decodeInto(jpeg_decompress_struct& info, SilentErrors& errors,
     if (cmyk) cmykToRgba(row, info.output_width, info.saw_Adobe_marker != 0);
   }
   jpeg_finish_decompress(&info);
+
+  // JFIF density unit 1 is dots per inch, 2 per centimetre, 0 an aspect ratio only.
+  if (info.saw_JFIF_marker != 0 && info.Y_density > 0 &&
+      (info.density_unit == 1 || info.density_unit == 2)) {
+    raster.pixelsPerInch = info.density_unit == 1 ? info.Y_density : info.Y_density * 2.54;
+  }
   return true;
 }
 

@@ -55,6 +55,14 @@ bool decodeInto(png_structp png, png_infop info, std::vector<png_bytep>& rows,
   for (png_uint_32 y = 0; y < height; ++y) rows[y] = raster.rgba.data() + raster.stride() * y;
   png_read_image(png, rows.data());
   png_read_end(png, nullptr);  // checks the checksums up to the end of the image data
+
+  png_uint_32 xDensity = 0;
+  png_uint_32 yDensity = 0;
+  int unit = PNG_RESOLUTION_UNKNOWN;
+  if (png_get_pHYs(png, info, &xDensity, &yDensity, &unit) != 0 && unit == PNG_RESOLUTION_METER &&
+      yDensity > 0) {
+    raster.pixelsPerInch = yDensity * 0.0254;
+  }
   return true;
 }
 
