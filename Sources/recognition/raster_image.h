@@ -15,7 +15,7 @@ struct RasterImage {
   std::vector<std::uint8_t> rgba;  // width * height * 4 bytes
   // The density the file states (vertical, in pixels per inch); absent
   // when it states none.
-  std::optional<double> pixelsPerInch;
+  std::optional<double> pixelsPerInch = std::nullopt;
 
   [[nodiscard]] std::size_t stride() const { return static_cast<std::size_t>(width) * 4; }
 };
