@@ -84,6 +84,18 @@ TEST(RecognitionEngine, ReadsRenderedTextQuietly) {
   EXPECT_EQ(stderrText.text(), "");
 }
 
+TEST(RecognitionEngine, ReadsPagesTurnedWithoutATag) {
+  StderrCapture stderrText;
+  EngineRecognizer recognizer([] { return makeTesseractEngine(); }, kRecognitionDeadline);
+  for (const char* name : {"page_180.png", "page_90.png"}) {
+    EXPECT_EQ(recognizer.ocrImage(fixture(name)).text,
+              "Every morning the baker opens\nthe shop before the sun rises and\nsells fresh "
+              "bread to the people\nwho walk past on their way to\nwork in the old harbour town.")
+        << name;
+  }
+  EXPECT_EQ(stderrText.text(), "");
+}
+
 TEST(RecognitionEngine, AbandonsARecognitionPastItsDeadline) {
   StderrCapture stderrText;
   {
