@@ -45,12 +45,13 @@ constexpr std::size_t kMaxIdleEngines = 2;
 
 RecognitionOutcome recognizeWithPool(
     EnginePool& pool, const RasterImage& image, const std::atomic<bool>& abandoned,
+    std::chrono::steady_clock::time_point deadline,
     const std::function<void(const RecognitionOutcome&)>& firstReading) {
   std::unique_ptr<TextEngine> engine = pool.take();
   if (!engine) {
     return {};
   }
-  RecognitionOutcome outcome = readUpright(*engine, image, abandoned, firstReading);
+  RecognitionOutcome outcome = readUpright(*engine, image, abandoned, deadline, firstReading);
   pool.giveBack(std::move(engine));
   return outcome;
 }
@@ -74,14 +75,15 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
     return {};
   }
 
+  const auto deadline = std::chrono::steady_clock::now() + deadline_;
   std::shared_ptr<Call> call;
   std::thread worker;
   try {
     call = std::make_shared<Call>();
-    worker = std::thread([call, pool = pool_, image = std::move(image)] {
+    worker = std::thread([call, pool = pool_, image = std::move(image), deadline] {
       try {
         call->publish(
-            recognizeWithPool(*pool, *image, call->abandoned,
+            recognizeWithPool(*pool, *image, call->abandoned, deadline,
                               [&call](const RecognitionOutcome& first) { call->publish(first); }));
       } catch (...) {
         // A failure of the engine or of memory: both absent.
@@ -94,7 +96,6 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
     return {};  // no memory or no thread to start
   }
 
-  const auto deadline = std::chrono::steady_clock::now() + deadline_;
   if (!call->signal.tryAcquireUntil(deadline)) {
     // The first reading, if it came in time, stands for the whole work.
     RecognitionOutcome inTime = call->take();

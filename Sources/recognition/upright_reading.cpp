@@ -82,12 +82,17 @@ bool worthLookingForOrientation(const ReadingYield& first) {
 
 RecognitionOutcome readUpright(TextEngine& engine, const RasterImage& image,
                                const std::atomic<bool>& abandoned,
+                               std::chrono::steady_clock::time_point deadline,
                                const std::function<void(const RecognitionOutcome&)>& firstReading) {
+  const auto start = std::chrono::steady_clock::now();
   const EngineOutput first = engine.recognize(image, abandoned);
   RecognitionOutcome outcome = condenseObservations(first);
   firstReading(outcome);
   const ReadingYield firstYield = readingYield(first);
-  if (first.failed || abandoned || !worthLookingForOrientation(firstYield)) {
+  // A second reading takes about as long as the first.
+  const auto now = std::chrono::steady_clock::now();
+  if (first.failed || abandoned || !worthLookingForOrientation(firstYield) ||
+      now + (now - start) > deadline) {
     return outcome;
   }
   // When the engine cannot tell, upside down is the likeliest cause of a page

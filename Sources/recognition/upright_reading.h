@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 
 #include "recognition/recognizer.h"
@@ -28,9 +29,11 @@ bool worthLookingForOrientation(const ReadingYield& first);
 // asks the engine for the page's orientation (upside down when it cannot
 // tell), reads it turned upright and keeps the reading that yields more
 // trusted text. `firstReading` is told the first outcome as soon as it is
-// known, so that a caller who runs out of time for the rest can still use it.
+// known, so that a caller who runs out of time for the rest can still use it;
+// the search is not started when a second reading could not end by `deadline`.
 RecognitionOutcome readUpright(TextEngine& engine, const RasterImage& image,
                                const std::atomic<bool>& abandoned,
+                               std::chrono::steady_clock::time_point deadline,
                                const std::function<void(const RecognitionOutcome&)>& firstReading);
 
 }  // namespace sorvi

@@ -23,10 +23,12 @@ struct FakeEngine : TextEngine {
   EngineOutput first;
   std::optional<int> turns;
   std::chrono::milliseconds searchTime{0};
+  std::chrono::milliseconds readTime{0};
   int readings = 0;
   int searches = 0;
   EngineOutput recognize(const RasterImage& image, const std::atomic<bool>&) override {
     ++readings;
+    std::this_thread::sleep_for(readTime);
     return image.rgba[0] == 7 ? lines(5, "upright text line", 0.9F) : first;
   }
   std::optional<int> uprightQuarterTurns(const RasterImage&, const std::atomic<bool>&) override {
@@ -62,6 +64,7 @@ TEST(UprightReading, SearchesOnlyPagesThatReadPoorlyAndKeepsTheBetterReading) {
     engine.turns = c.turns;
     int told = 0;
     const RecognitionOutcome outcome = readUpright(engine, upsideDown(), std::atomic<bool>{false},
+                                                   std::chrono::steady_clock::now() + 1h,
                                                    [&](const RecognitionOutcome&) { ++told; });
     EXPECT_EQ(engine.readings, c.readings);
     EXPECT_EQ(engine.searches, c.searches);
@@ -99,6 +102,14 @@ TEST(UprightReading, TheDeadlineBoundsTheSearchAndKeepsTheFirstReading) {
       recognizer.ocrImage(std::make_shared<RasterImage>(upsideDown()));
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   EXPECT_EQ(outcome.text.value_or("").substr(0, 7), "garbled");
+
+  // No search when a second reading could not end in time.
+  FakeEngine slow;
+  slow.first = lines(6, "garbled line of text", 0.35F);
+  slow.readTime = 100ms;
+  readUpright(slow, upsideDown(), std::atomic<bool>{false},
+              std::chrono::steady_clock::now() + 150ms, [](const RecognitionOutcome&) {});
+  EXPECT_EQ(slow.searches, 0);
 }
 
 }  // namespace
