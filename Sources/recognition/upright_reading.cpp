@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <exception>
 #include <string_view>
 
 #include "recognition/condense_observations.h"
@@ -101,12 +102,16 @@ RecognitionOutcome readUpright(TextEngine& engine, const RasterImage& image,
   if (turns == 0 || abandoned) {
     return outcome;
   }
-  const EngineOutput upright = engine.recognize(turnedClockwise(image, turns), abandoned);
-  if (upright.failed || abandoned ||
-      !(readingYield(upright).trustedCharacters > firstYield.trustedCharacters)) {
-    return outcome;
+  try {
+    const EngineOutput upright = engine.recognize(turnedClockwise(image, turns), abandoned);
+    if (!upright.failed && !abandoned &&
+        readingYield(upright).trustedCharacters > firstYield.trustedCharacters) {
+      return condenseObservations(upright);
+    }
+  } catch (const std::exception&) {
+    // No memory for the turned copy: the first reading stands.
   }
-  return condenseObservations(upright);
+  return outcome;
 }
 
 }  // namespace sorvi
