@@ -85,15 +85,15 @@ RecognitionOutcome readUpright(TextEngine& engine, const RasterImage& image,
                                const std::atomic<bool>& abandoned,
                                std::chrono::steady_clock::time_point deadline,
                                const std::function<void(const RecognitionOutcome&)>& firstReading) {
-  const auto start = std::chrono::steady_clock::now();
   const EngineOutput first = engine.recognize(image, abandoned);
   RecognitionOutcome outcome = condenseObservations(first);
   firstReading(outcome);
   const ReadingYield firstYield = readingYield(first);
-  // A second reading takes about as long as the first.
-  const auto now = std::chrono::steady_clock::now();
+  // Past the deadline nobody waits for a second reading. One that may not
+  // end in time is still tried: a page read past the deadline costs only the
+  // wait, the first reading stands.
   if (first.failed || abandoned || !worthLookingForOrientation(firstYield) ||
-      now + (now - start) > deadline) {
+      std::chrono::steady_clock::now() >= deadline) {
     return outcome;
   }
   // When the engine cannot tell, upside down is the likeliest cause of a page
