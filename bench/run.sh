@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
-# OCR benchmark: runs sorvi-ocr (one process for all images) and the
-# tesseract command (one process per image, with and without
-# OMP_THREAD_LIMIT=1) on the same images, then prints seconds per image,
-# time ratios and the character error rate of each against NAME.gt.txt.
+# OCR benchmark: runs sorvi-ocr (one process per group of images) and the
+# tesseract command (one process per image, OMP_THREAD_LIMIT=1) on
+#   upright  the images of IMAGE_DIR that have ground truth (NAME.gt.txt),
+#   rot90, rot180, rot270  copies of them turned clockwise, with no tag,
+#   photos   the photos of PHOTO_DIR (little or no text; timed only),
+# then prints per image and per group character and word error rates and
+# seconds per image.
 #
-#   bash bench/run.sh [IMAGE_DIR]     (default: ../shared/corpus/ocr-gt)
+#   bash bench/run.sh [IMAGE_DIR [PHOTO_DIR]]
+#       (defaults: ../shared/corpus/ocr-gt and ../shared/corpus/exif)
 #
-# Set BENCH_ENGINE=1 to add a run of the recognizer alone, in-process, on
-# images decoded by the tool's image layer (no worker, no pipeline).
+# BENCH_BEFORE=/path/to/sorvi-ocr adds the runs of another build of the tool
+# (e.g. the last release), group by group beside this one, for a before and
+# after table in the same conditions. BENCH_ENGINE=1 adds a run of the
+# recognizer alone, in-process, on images decoded by the tool's image layer.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source_dir="$(cd "${1:-$root/../shared/corpus/ocr-gt}" && pwd)"
+photo_dir="$(cd "${2:-$root/../shared/corpus/exif}" && pwd)"
 
 cd "$root"
 bash scripts/build.sh >/dev/null
@@ -18,60 +25,85 @@ build="$root/build"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+manifest="$work/manifest.tsv"
+: >"$manifest"
 
 # Every image that has ground truth; .tif is linked as .tiff, which the
-# tool accepts.
-images=()
+# tool accepts. The turned copies are lossless PNG without metadata.
+mkdir -p "$work/upright" "$work/rot90" "$work/rot180" "$work/rot270" "$work/photos"
 for gt in "$source_dir"/*.gt.txt; do
   name="$(basename "$gt" .gt.txt)"
   for file in "$source_dir/$name".*; do
     [[ "$file" == "$gt" ]] && continue
     ext="${file##*.}"
     [[ "$ext" == tif ]] && ext=tiff
-    ln -s "$file" "$work/$name.$ext"
-    images+=("$work/$name.$ext")
+    ln -s "$file" "$work/upright/$name.$ext"
+    printf 'image\tupright\t%s\n' "$work/upright/$name.$ext" >>"$manifest"
+    for angle in 90 180 270; do
+      convert "$file" -rotate "$angle" +profile '*' -strip "$work/rot$angle/$name.png"
+    done
     break
   done
 done
-((${#images[@]} > 0)) || { echo "no images with ground truth in $source_dir" >&2; exit 1; }
-echo "${#images[@]} images from $source_dir; $(nproc) cores"
+grep -q upright "$manifest" || { echo "no images with ground truth in $source_dir" >&2; exit 1; }
+for angle in 90 180 270; do
+  for file in "$work/rot$angle"/*.png; do
+    printf 'image\trot%s\t%s\n' "$angle" "$file" >>"$manifest"
+  done
+done
+for file in "$photo_dir"/*; do
+  ext="$(tr '[:upper:]' '[:lower:]' <<<"${file##*.}")"
+  case "$ext" in
+    jpg | jpeg | png | tiff | webp | heic) ;;
+    tif) ext=tiff ;;
+    heif) ext=heic ;;
+    *) continue ;;
+  esac
+  link="$work/photos/$(basename "${file%.*}").$ext"
+  ln -s "$file" "$link"
+  printf 'image\tphotos\t%s\n' "$link" >>"$manifest"
+done
+echo "$(grep -c '^image' "$manifest") images from $source_dir (upright and turned) and $photo_dir;" \
+  "$(nproc) cores; load $(cut -d' ' -f1-3 /proc/loadavg)"
 
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+images_of() { awk -F'\t' -v g="$1" '$1 == "image" && $2 == g { print $3 }' "$manifest"; }
 
-# peer LABEL_DIR ENV...: the tesseract command once per image.
-peer() {
-  local out="$work/$1"
-  shift
-  mkdir -p "$out"
+# tool LABEL GROUP BINARY: one process for the group's images.
+tool() {
+  local out="$work/$2.$(tr -c 'a-z0-9' _ <<<"$1").jsonl"
+  local -a images
+  mapfile -t images < <(images_of "$2")
   local start
   start=$(now)
-  for image in "${images[@]}"; do
-    local name
-    name="$(basename "${image%.*}")"
-    env "$@" tesseract "$image" - >"$out/$name.txt" 2>/dev/null || true
-  done
-  elapsed "$start" "$(now)"
+  # One job, like the peer's one command at a time (bench/parallel_bench.sh
+  # compares every core against every core).
+  env -u OMP_THREAD_LIMIT SORVI_OCR_JOBS=1 "$3" "${images[@]}" >"$out" 2>"$out.err" || true
+  printf 'run\t%s\t%s\t%s\t%s\n' "$1" "$2" "$(elapsed "$start" "$(now)")" "$out" >>"$manifest"
+  [[ -s "$out.err" ]] && echo "warning: $1 wrote to standard error" >&2
+  return 0
 }
 
-runs=()
-start=$(now)
-# One job, like the peer's one command at a time (bench/parallel_bench.sh
-# compares every core against every core).
-env -u OMP_THREAD_LIMIT SORVI_OCR_JOBS=1 "$build/sorvi-ocr" "${images[@]}" >"$work/sorvi.jsonl" 2>"$work/sorvi.err" || true
-runs+=("sorvi-ocr" "$(elapsed "$start" "$(now)")" "$work/sorvi.jsonl")
-[[ -s "$work/sorvi.err" ]] && echo "warning: sorvi-ocr wrote to standard error" >&2
-
-if [[ "${BENCH_ENGINE:-0}" == 1 ]]; then
+# peer GROUP: the tesseract command once per image.
+peer() {
+  local out="$work/$1.tesseract"
+  mkdir -p "$out"
+  local start image
   start=$(now)
-  env -u OMP_THREAD_LIMIT "$build/sorvi_bench_engine" "${images[@]}" >"$work/engine.jsonl"
-  runs+=("recognizer alone" "$(elapsed "$start" "$(now)")" "$work/engine.jsonl")
-fi
+  while read -r image; do
+    OMP_THREAD_LIMIT=1 tesseract "$image" - >"$out/$(basename "${image%.*}").txt" 2>/dev/null || true
+  done < <(images_of "$1")
+  printf 'run\t%s\t%s\t%s\t%s\n' "tesseract" "$1" "$(elapsed "$start" "$(now)")" "$out" >>"$manifest"
+}
 
-seconds=$(peer tesseract-limit1 OMP_THREAD_LIMIT=1)
-runs+=("tesseract OMP_THREAD_LIMIT=1" "$seconds" "$work/tesseract-limit1")
-seconds=$(peer tesseract-default -u OMP_THREAD_LIMIT)
-runs+=("tesseract (default env)" "$seconds" "$work/tesseract-default")
+for group in upright rot90 rot180 rot270 photos; do
+  [[ -n "${BENCH_BEFORE:-}" ]] && tool "before" "$group" "$BENCH_BEFORE"
+  tool "sorvi-ocr" "$group" "$build/sorvi-ocr"
+  [[ "${BENCH_ENGINE:-0}" == 1 ]] && tool "recognizer alone" "$group" "$build/sorvi_bench_engine"
+  peer "$group"
+done
+echo "load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 echo
-"$build/sorvi_bench_score" "$source_dir" "tesseract OMP_THREAD_LIMIT=1" -- "${images[@]}" -- "${runs[@]}"
+"$build/sorvi_bench_score" "$source_dir" "tesseract" "$manifest"

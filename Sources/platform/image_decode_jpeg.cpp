@@ -82,6 +82,12 @@ bool decodeInto(jpeg_decompress_struct& info, SilentErrors& errors,
     rows = info.output_scanline;
   }
   jpeg_finish_decompress(&info);
+
+  // JFIF density unit 1 is dots per inch, 2 per centimetre, 0 an aspect ratio only.
+  if (info.saw_JFIF_marker != 0 && info.Y_density > 0 &&
+      (info.density_unit == 1 || info.density_unit == 2)) {
+    raster.pixelsPerInch = info.density_unit == 1 ? info.Y_density : info.Y_density * 2.54;
+  }
   return true;
 }
 

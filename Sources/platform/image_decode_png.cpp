@@ -62,6 +62,14 @@ bool decodeInto(png_structp png, png_infop info, DecodedImage& decoded, std::uin
     }
   }
   png_read_end(png, nullptr);
+
+  png_uint_32 xDensity = 0;
+  png_uint_32 yDensity = 0;
+  int unit = PNG_RESOLUTION_UNKNOWN;
+  if (png_get_pHYs(png, info, &xDensity, &yDensity, &unit) != 0 && unit == PNG_RESOLUTION_METER &&
+      yDensity > 0) {
+    raster.pixelsPerInch = yDensity * 0.0254;
+  }
   return true;
 }
 

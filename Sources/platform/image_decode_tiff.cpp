@@ -130,6 +130,13 @@ bool readFirstPage(TIFF* tiff, toff_t fileSize, DecodedImage& decoded) {
   decoded.orientation = orientation;
 
   RasterImage& raster = decoded.raster;
+  float yResolution = 0;
+  std::uint16_t unit = RESUNIT_INCH;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
+  if (TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &yResolution) != 0 && yResolution > 0 &&
+      (unit == RESUNIT_INCH || unit == RESUNIT_CENTIMETER)) {
+    raster.pixelsPerInch = unit == RESUNIT_INCH ? yResolution : yResolution * 2.54;
+  }
   raster.width = static_cast<int>(width);
   raster.height = static_cast<int>(height);
   raster.rgba.resize(raster.stride() * height);

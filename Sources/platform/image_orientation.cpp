@@ -16,6 +16,7 @@ RasterImage applyOrientation(RasterImage stored, int orientation) {
   shown.width = transposed ? h : w;
   shown.height = transposed ? w : h;
   shown.rgba.resize(stored.rgba.size());
+  shown.pixelsPerInch = stored.pixelsPerInch;
 
   for (int y = 0; y < shown.height; ++y) {
     for (int x = 0; x < shown.width; ++x) {

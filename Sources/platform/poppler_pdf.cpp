@@ -368,8 +368,9 @@ class ContentBudget {
 };
 
 // Splash's RGB rows into straight-alpha RGBA; the page is opaque.
-std::shared_ptr<const RasterImage> toRasterImage(SplashBitmap& bitmap) {
+std::shared_ptr<const RasterImage> toRasterImage(SplashBitmap& bitmap, double dpi) {
   auto image = std::make_shared<RasterImage>();
+  image->pixelsPerInch = dpi;
   image->width = bitmap.getWidth();
   image->height = bitmap.getHeight();
   image->rgba.resize(image->stride() * static_cast<size_t>(image->height));
@@ -458,7 +459,7 @@ class PopplerDocument : public PdfDocument {
           bitmap->getHeight() != size.height) {
         return nullptr;  // also when Splash fell back to a tiny bitmap for want of memory
       }
-      return toRasterImage(*bitmap);
+      return toRasterImage(*bitmap, dpi);
     } catch (...) {
       // Out of memory part way through a page: the device may be left in
       // the middle of its drawing state, so the next page gets a fresh one.

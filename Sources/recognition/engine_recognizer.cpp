@@ -1,25 +1,40 @@
 #include "recognition/engine_recognizer.h"
 
 #include <exception>
+#include <functional>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <string>
 #include <utility>
 
-#include "recognition/condense_observations.h"
 #include "recognition/timed_semaphore.h"
+#include "recognition/upright_reading.h"
 
 namespace sorvi {
 
-// The state one call shares with its worker. The worker writes the cells
-// before it signals; the caller reads them only after a wait that did not
-// time out, so a late worker writes into live cells that nobody reads.
+// The state one call shares with its worker. The worker publishes the first
+// reading as soon as it has it and the final one before it signals; at the
+// deadline the caller takes whatever is published and marks the call
+// abandoned, so a late worker writes into live cells that nobody reads.
 struct EngineRecognizer::Call {
   TimedSemaphore signal{0};
-  std::optional<std::string> text;
-  std::optional<double> confidence;
+  std::mutex mutex;
+  RecognitionOutcome published;  // guarded by mutex
   std::atomic<bool> abandoned{false};
   std::atomic<bool> finished{false};
+
+  void publish(const RecognitionOutcome& outcome) {
+    const std::lock_guard lock(mutex);
+    if (!abandoned) {
+      published = outcome;
+    }
+  }
+  RecognitionOutcome take() {
+    const std::lock_guard lock(mutex);
+    abandoned = true;
+    return std::move(published);
+  }
 };
 
 namespace {
@@ -28,15 +43,17 @@ namespace {
 // is still winding down; more would only hold memory.
 constexpr std::size_t kMaxIdleEngines = 2;
 
-EngineOutput recognizeWithPool(EnginePool& pool, const RasterImage& image,
-                               const std::atomic<bool>& abandoned) {
+RecognitionOutcome recognizeWithPool(
+    EnginePool& pool, const RasterImage& image, const std::atomic<bool>& abandoned,
+    std::chrono::steady_clock::time_point deadline,
+    const std::function<void(const RecognitionOutcome&)>& firstReading) {
   std::unique_ptr<TextEngine> engine = pool.take();
   if (!engine) {
-    return {.failed = true, .results = std::nullopt};
+    return {};
   }
-  EngineOutput output = engine->recognize(image, abandoned);
+  RecognitionOutcome outcome = readUpright(*engine, image, abandoned, deadline, firstReading);
   pool.giveBack(std::move(engine));
-  return output;
+  return outcome;
 }
 
 }  // namespace
@@ -61,20 +78,19 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
     return {};
   }
 
+  const auto deadline = std::chrono::steady_clock::now() + deadline_;
   std::shared_ptr<Call> call;
   std::thread worker;
   try {
     call = std::make_shared<Call>();
-    worker = std::thread([call, pool = pool_, image = std::move(image)] {
+    worker = std::thread([call, pool = pool_, image = std::move(image), deadline] {
       try {
-        const RecognitionOutcome outcome =
-            condenseObservations(recognizeWithPool(*pool, *image, call->abandoned));
-        call->text = outcome.text;
-        call->confidence = outcome.confidence;
+        call->publish(
+            recognizeWithPool(*pool, *image, call->abandoned, deadline,
+                              [&call](const RecognitionOutcome& first) { call->publish(first); }));
       } catch (...) {
-        // A failure of the engine or of memory: the cells stay absent.
-        call->text.reset();
-        call->confidence.reset();
+        // A failure of the engine or of memory: both absent.
+        call->publish({});
       }
       call->signal.release();
       call->finished = true;
@@ -83,19 +99,19 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
     return {};  // no memory or no thread to start
   }
 
-  const auto deadline = std::chrono::steady_clock::now() + deadline_;
   if (!call->signal.tryAcquireUntil(deadline)) {
-    call->abandoned = true;
+    // The first reading, if it came in time, stands for the whole work.
+    RecognitionOutcome inTime = call->take();
     LateWorker late{std::move(call), std::move(worker)};
     try {
       lateWorkers_.push_back(std::move(late));
     } catch (const std::bad_alloc&) {
       late.thread.detach();  // left untouched by the failed push
     }
-    return {};
+    return inTime;
   }
   worker.join();  // it has signalled, so it is about to end
-  return {std::move(call->text), call->confidence};
+  return call->take();
 }
 
 void EngineRecognizer::joinFinishedLateWorkers() {

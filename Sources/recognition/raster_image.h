@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace sorvi {
@@ -12,6 +13,9 @@ struct RasterImage {
   int width = 0;
   int height = 0;
   std::vector<std::uint8_t> rgba;  // width * height * 4 bytes
+  // The density the file states (vertical, in pixels per inch); absent
+  // when it states none.
+  std::optional<double> pixelsPerInch = std::nullopt;
 
   [[nodiscard]] std::size_t stride() const { return static_cast<std::size_t>(width) * 4; }
 };

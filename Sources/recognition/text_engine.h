@@ -34,6 +34,12 @@ class TextEngine {
   // Recognises `image`. The engine should stop early, and report a failure,
   // once `abandoned` becomes true: nobody will read the result.
   virtual EngineOutput recognize(const RasterImage& image, const std::atomic<bool>& abandoned) = 0;
+  // The clockwise quarter turns (1 to 3) that bring the text of `image`
+  // upright; 0 when it is upright, absent when the engine cannot tell.
+  virtual std::optional<int> uprightQuarterTurns(const RasterImage& /*image*/,
+                                                 const std::atomic<bool>& /*abandoned*/) {
+    return std::nullopt;
+  }
 };
 
 // Makes a new engine instance; may return null when none can be made.

@@ -1,0 +1,117 @@
+#include "recognition/upright_reading.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <exception>
+#include <string_view>
+
+#include "recognition/condense_observations.h"
+
+namespace sorvi {
+namespace {
+
+// A page's worth of text: a few words on a photo do not pay for a search.
+constexpr double kMinimumPageCharacters = 40;
+// Share of the read characters that must be trusted for a reading to stand.
+// Clean pages trust 0.6 to 0.96 of their characters, pages upside down 0.15
+// to 0.37 (the engine reads sideways lines by itself).
+constexpr double kWellReadShare = 0.5;
+
+// Code points other than white space.
+double visibleCharacters(std::string_view utf8) {
+  return static_cast<double>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte & 0xC0U) != 0x80U && byte != ' ' && byte != '\t';
+  }));
+}
+
+}  // namespace
+
+RasterImage turnedClockwise(const RasterImage& image, int quarterTurns) {
+  const int turns = ((quarterTurns % 4) + 4) % 4;
+  if (turns == 0) {
+    return image;
+  }
+  const int w = image.width;
+  const int h = image.height;
+  RasterImage turned;
+  turned.width = turns == 2 ? w : h;
+  turned.height = turns == 2 ? h : w;
+  turned.pixelsPerInch = image.pixelsPerInch;
+  turned.rgba.resize(image.rgba.size());
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int tx = w - 1 - x;  // 180 degrees
+      int ty = h - 1 - y;
+      if (turns == 1) {
+        tx = h - 1 - y;
+        ty = x;
+      } else if (turns == 3) {
+        tx = y;
+        ty = w - 1 - x;
+      }
+      std::memcpy(&turned.rgba[(static_cast<std::size_t>(ty) * turned.width + tx) * 4],
+                  &image.rgba[(static_cast<std::size_t>(y) * w + x) * 4], 4);
+    }
+  }
+  return turned;
+}
+
+ReadingYield readingYield(const EngineOutput& output) {
+  ReadingYield yield;
+  if (output.failed || !output.results) {
+    return yield;
+  }
+  for (const EngineObservation& observation : *output.results) {
+    if (!observation.isText || !observation.topCandidate) {
+      continue;
+    }
+    const double characters = visibleCharacters(*observation.topCandidate);
+    yield.characters += characters;
+    if (observation.confidence >= kMinimumObservationConfidence) {
+      yield.trustedCharacters += characters * static_cast<double>(observation.confidence);
+    }
+  }
+  return yield;
+}
+
+bool worthLookingForOrientation(const ReadingYield& first) {
+  return first.characters >= kMinimumPageCharacters &&
+         first.trustedCharacters < kWellReadShare * first.characters;
+}
+
+RecognitionOutcome readUpright(TextEngine& engine, const RasterImage& image,
+                               const std::atomic<bool>& abandoned,
+                               std::chrono::steady_clock::time_point deadline,
+                               const std::function<void(const RecognitionOutcome&)>& firstReading) {
+  const EngineOutput first = engine.recognize(image, abandoned);
+  RecognitionOutcome outcome = condenseObservations(first);
+  firstReading(outcome);
+  const ReadingYield firstYield = readingYield(first);
+  // Past the deadline nobody waits for a second reading. One that may not
+  // end in time is still tried: a page read past the deadline costs only the
+  // wait, the first reading stands.
+  if (first.failed || abandoned || !worthLookingForOrientation(firstYield) ||
+      std::chrono::steady_clock::now() >= deadline) {
+    return outcome;
+  }
+  // When the engine cannot tell, upside down is the likeliest cause of a page
+  // that reads this poorly; the comparison below guards against a wrong guess.
+  const int turns = engine.uprightQuarterTurns(image, abandoned).value_or(2) % 4;
+  if (turns == 0 || abandoned) {
+    return outcome;
+  }
+  try {
+    const EngineOutput upright = engine.recognize(turnedClockwise(image, turns), abandoned);
+    if (!upright.failed && !abandoned &&
+        readingYield(upright).trustedCharacters > firstYield.trustedCharacters) {
+      return condenseObservations(upright);
+    }
+  } catch (const std::exception&) {
+    // No memory for the turned copy: the first reading stands.
+  }
+  return outcome;
+}
+
+}  // namespace sorvi
