@@ -59,9 +59,15 @@ TEST(ParallelPipelines, RecordsComeOutInArgumentOrderWhateverOrderTheyFinishIn) 
 }
 
 TEST(ParallelPipelines, AWorkerThatDiesCostsOnlyItsOwnUnit) {
-  const Paths paths = {{'I', "sleep300-a"},    {'I', "crash.png"},  {'P', "sleep200-b"},
-                       {'P', "crash.pdf"},     {'I', "c"},          {'I', "line-then-crash"},
-                       {'P', "crash-page1.x"}, {'P', "exit-after"}, {'I', "d"},
+  const Paths paths = {{'I', "sleep300-a"},
+                       {'I', "crash.png"},
+                       {'P', "sleep200-b"},
+                       {'P', "crash.pdf"},
+                       {'I', "c"},
+                       {'I', "line-then-crash"},
+                       {'P', "crash-page1.x"},
+                       {'P', "exit-after"},
+                       {'I', "d"},
                        {'P', "crash-page1-crash-page0"}};
   const std::vector<std::string> expected = {
       image("sleep300-a"),
