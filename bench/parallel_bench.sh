@@ -16,19 +16,8 @@ tool="$root/build/sorvi-ocr"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# Every image that has ground truth; .tif is linked as .tiff, which the tool accepts.
-images=()
-for gt in "$source_dir"/*.gt.txt; do
-  name="$(basename "$gt" .gt.txt)"
-  for file in "$source_dir/$name".*; do
-    [[ "$file" == "$gt" ]] && continue
-    ext="${file##*.}"
-    [[ "$ext" == tif ]] && ext=tiff
-    ln -s "$file" "$work/$name.$ext"
-    images+=("$work/$name.$ext")
-    break
-  done
-done
+source "$root/bench/ground_truth.sh"
+mapfile -t images < <(link_ground_truth_images "$source_dir" "$work")
 doc="$work/bench.pdf"
 python3 bench/make_bench_pdf.py "$doc" 50
 cores=$(nproc)

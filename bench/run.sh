@@ -28,23 +28,17 @@ trap 'rm -rf "$work"' EXIT
 manifest="$work/manifest.tsv"
 : >"$manifest"
 
-# Every image that has ground truth; .tif is linked as .tiff, which the
-# tool accepts. The turned copies are lossless PNG without metadata.
+# Every image that has ground truth; the turned copies are lossless PNG
+# without metadata.
 mkdir -p "$work/upright" "$work/rot90" "$work/rot180" "$work/rot270" "$work/photos"
-for gt in "$source_dir"/*.gt.txt; do
-  name="$(basename "$gt" .gt.txt)"
-  for file in "$source_dir/$name".*; do
-    [[ "$file" == "$gt" ]] && continue
-    ext="${file##*.}"
-    [[ "$ext" == tif ]] && ext=tiff
-    ln -s "$file" "$work/upright/$name.$ext"
-    printf 'image\tupright\t%s\n' "$work/upright/$name.$ext" >>"$manifest"
-    for angle in 90 180 270; do
-      convert "$file" -rotate "$angle" +profile '*' -strip "$work/rot$angle/$name.png"
-    done
-    break
+source "$root/bench/ground_truth.sh"
+while read -r link; do
+  printf 'image\tupright\t%s\n' "$link" >>"$manifest"
+  name="$(basename "${link%.*}")"
+  for angle in 90 180 270; do
+    convert "$link" -rotate "$angle" +profile '*' -strip "$work/rot$angle/$name.png"
   done
-done
+done < <(link_ground_truth_images "$source_dir" "$work/upright")
 grep -q upright "$manifest" || { echo "no images with ground truth in $source_dir" >&2; exit 1; }
 for angle in 90 180 270; do
   for file in "$work/rot$angle"/*.png; do
