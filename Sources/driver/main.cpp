@@ -10,6 +10,7 @@
 #include "output/line_sink.h"
 #include "output/output.h"
 #include "workers/parallel_pipelines.h"
+#include "workers/pixel_count_probe.h"
 #include "workers/worker_setup.h"
 
 namespace {
@@ -38,6 +39,6 @@ int main(int argc, char** argv) {
   // Workers start with the first image or PDF path, so a run without one
   // never pays for them.
   sorvi::ParallelPipelines pipelines([&] { return sorvi::makeWorkerProcess(worker); }, jobs,
-                                     sorvi::StepBounds{}, output);
+                                     sorvi::StepBounds{}, output, sorvi::probePixelCount);
   return sorvi::runDriver(args, pipelines);
 }

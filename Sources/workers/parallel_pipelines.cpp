@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 
 #include "driver/image_pipeline.h"
 #include "pdf/process_pdf.h"
@@ -28,13 +29,18 @@ std::chrono::milliseconds StepBounds::of(Step step) const {
 }
 
 ParallelPipelines::ParallelPipelines(WorkerFactory makeWorker, int jobs, StepBounds bounds,
-                                     Output& output)
+                                     Output& output, PixelCounter countPixels)
     : makeWorker_(std::move(makeWorker)),
+      countPixels_(std::move(countPixels)),
       bounds_(bounds),
       output_(output),
       slots_(static_cast<std::size_t>(std::max(jobs, 1))),
       // Paths finished ahead of a slow one wait in memory; this bounds them.
-      window_(64 + 16 * slots_.size()) {}
+      window_(64 + 16 * slots_.size()),
+      // Enough rounds for a file several times the usual size to start while
+      // the other workers still have work. One worker finishes the list at the
+      // same time in any order, so it keeps argument order.
+      tail_(slots_.size() > 1 ? 8 * slots_.size() : 0) {}
 
 void ParallelPipelines::processImage(const std::string& path) { addPath(path, false, {}); }
 
@@ -45,6 +51,7 @@ void ParallelPipelines::outputError(const std::string& path, std::string_view me
 }
 
 void ParallelPipelines::finish() {
+  allAdded_ = true;
   while (!paths_.empty()) {
     dispatch();
     if (paths_.empty()) break;
@@ -59,6 +66,7 @@ void ParallelPipelines::addPath(std::string path, bool pdf, std::optional<std::s
   added.pdf = pdf;
   added.complete = error.has_value();
   added.error = std::move(error);
+  if (!added.complete) ++untaken_;
   paths_.push_back(std::move(added));
   writeCompleted();
   dispatch();
@@ -81,14 +89,46 @@ std::optional<ParallelPipelines::Unit> ParallelPipelines::nextUnit() {
     readyPages_.erase(readyPages_.begin());
     return Unit{path, page};
   }
+  const std::optional<std::size_t> path =
+      allAdded_ && untaken_ <= tail_ ? largestPathLeft() : nextPath();
+  if (!path) return std::nullopt;
+  state(*path).taken = true;
+  --untaken_;
+  return Unit{*path, -1};
+}
+
+std::optional<std::size_t> ParallelPipelines::nextPath() {
   nextPath_ = std::max(nextPath_, firstUnwritten_);
   for (; nextPath_ < firstUnwritten_ + paths_.size(); ++nextPath_) {
-    PathState& candidate = state(nextPath_);
-    if (candidate.complete || candidate.taken) continue;
-    candidate.taken = true;
-    return Unit{nextPath_++, -1};
+    const PathState& candidate = state(nextPath_);
+    if (!candidate.complete && !candidate.taken) return nextPath_++;
   }
   return std::nullopt;
+}
+
+std::optional<std::size_t> ParallelPipelines::largestPathLeft() {
+  std::optional<std::size_t> largest;
+  std::uint64_t largestSize = 0;
+  for (std::size_t path = std::max(nextPath_, firstUnwritten_);
+       path < firstUnwritten_ + paths_.size(); ++path) {
+    PathState& candidate = state(path);
+    if (candidate.complete || candidate.taken) continue;
+    if (!largest || size(candidate) > largestSize) {
+      largest = path;
+      largestSize = size(candidate);
+    }
+  }
+  return largest;
+}
+
+std::uint64_t ParallelPipelines::size(PathState& path) {
+  // A document's pages are spread over the workers, so it goes first; an
+  // image whose header cannot be read is likely to fail fast.
+  if (!path.size) {
+    path.size =
+        path.pdf ? std::numeric_limits<std::uint64_t>::max() : countPixels_(path.path).value_or(0);
+  }
+  return *path.size;
 }
 
 void ParallelPipelines::dispatch() {

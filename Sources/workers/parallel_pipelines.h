@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -48,11 +49,19 @@ struct StepBounds {
 // document has cost its worker, the pages after it are skipped too, so a file
 // that hangs every page costs two step bounds, not fifty; which pages count
 // follows page order alone, so the record does not depend on the job count.
+//
+// Paths are handed out in argument order, except at the very end of the
+// list: there the largest go first (documents, then images by pixel count),
+// so that one large file taken last does not keep a single core busy while
+// the others wait.
 class ParallelPipelines : public Pipelines {
  public:
   using WorkerFactory = std::function<std::unique_ptr<WorkerProcess>()>;
+  // An image's pixel count, when it can be told without decoding it.
+  using PixelCounter = std::function<std::optional<std::uint64_t>(const std::string& path)>;
 
-  ParallelPipelines(WorkerFactory makeWorker, int jobs, StepBounds bounds, Output& output);
+  ParallelPipelines(WorkerFactory makeWorker, int jobs, StepBounds bounds, Output& output,
+                    PixelCounter countPixels);
 
   void processImage(const std::string& path) override;
   void processPdf(const std::string& path) override;
@@ -69,7 +78,8 @@ class ParallelPipelines : public Pipelines {
     std::optional<std::string> line;  // an image's record, as the worker wrote it
     std::vector<std::optional<RecognitionOutcome>> pages;
     std::size_t pagesLeft = 0;
-    std::set<int> lostPages;  // pages whose worker was lost
+    std::set<int> lostPages;            // pages whose worker was lost
+    std::optional<std::uint64_t> size;  // how large it looks, once asked
   };
 
   // One unit: a whole path (page < 0) or one page of a PDF.
@@ -91,6 +101,9 @@ class ParallelPipelines : public Pipelines {
   void addPath(std::string path, bool pdf, std::optional<std::string> error);
   PathState& state(std::size_t path);
   std::optional<Unit> nextUnit();
+  std::optional<std::size_t> nextPath();
+  std::optional<std::size_t> largestPathLeft();
+  std::uint64_t size(PathState& path);
   void dispatch();
   bool send(Slot& slot);
   void waitForEvents(bool block);
@@ -107,10 +120,14 @@ class ParallelPipelines : public Pipelines {
   void writeCompleted();
 
   WorkerFactory makeWorker_;
+  PixelCounter countPixels_;
   StepBounds bounds_;
   Output& output_;
   std::vector<Slot> slots_;
   std::size_t window_;
+  std::size_t tail_;  // how many paths left count as the end of the list
+  bool allAdded_ = false;
+  std::size_t untaken_ = 0;  // paths waiting for a worker
 
   std::deque<PathState> paths_;  // from firstUnwritten_ on
   std::size_t firstUnwritten_ = 0;

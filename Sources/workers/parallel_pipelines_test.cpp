@@ -1,6 +1,10 @@
 #include "workers/parallel_pipelines.h"
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -13,8 +17,15 @@ namespace {
 using std::chrono::milliseconds;
 using Paths = std::vector<std::pair<char, std::string>>;  // 'I'mage, 'P'DF, 'E'rror
 
+// Pixel counts come from the names: "px<N>..." has N pixels.
+std::optional<std::uint64_t> pixelsFromName(const std::string& path) {
+  if (!path.starts_with("px")) return std::nullopt;
+  return std::stoull(path.substr(2));
+}
+
 std::vector<std::string> run(const Paths& paths, int jobs,
-                             const std::string& program = SORVI_FAKE_WORKER) {
+                             const std::string& program = SORVI_FAKE_WORKER,
+                             const std::vector<std::string>& env = {}) {
   std::signal(SIGPIPE, SIG_IGN);  // as the tool does: a dead worker's pipe is no signal
   const JsonEncoder encoder;
   MemoryLineSink sink;
@@ -22,9 +33,10 @@ std::vector<std::string> run(const Paths& paths, int jobs,
   ParallelPipelines pipelines(
       [&] {
         return std::make_unique<WorkerProcess>(program, std::vector<std::string>{"fake_worker"},
-                                               std::vector<std::string>{});
+                                               env);
       },
-      jobs, StepBounds{milliseconds(2000), milliseconds(2000), milliseconds(300)}, output);
+      jobs, StepBounds{milliseconds(2000), milliseconds(2000), milliseconds(300)}, output,
+      pixelsFromName);
   for (const auto& [kind, path] : paths) {
     if (kind == 'I') pipelines.processImage(path);
     if (kind == 'P') pipelines.processPdf(path);
@@ -92,6 +104,30 @@ TEST(ParallelPipelines, AHangingStepIsKilledAtItsBoundWhileOtherUnitsFinish) {
   // The recognition bound (300 ms) applied, not the open bound (2 s), except
   // for the document that hangs while being opened.
   EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(3000));
+}
+
+TEST(ParallelPipelines, AtTheEndOfTheListTheLargestImagesStartFirst) {
+  // The first two are taken before the list is known to end; the workers
+  // stay busy with them long enough for the rest to be ordered.
+  const Paths paths = {{'I', "sleep100-a"}, {'I', "sleep300-b"}, {'I', "px5-c"},
+                       {'I', "d"},          {'I', "px9-e"},      {'I', "px7-f"}};
+  std::vector<std::string> expected;
+  for (const auto& [kind, path] : paths) expected.push_back(image(path));
+  using Order = std::vector<std::string>;
+  const std::vector<std::pair<int, Order>> startOrders = {
+      // One worker finishes at the same time in any order.
+      {1, {"sleep100-a", "sleep300-b", "px5-c", "d", "px9-e", "px7-f"}},
+      {2, {"sleep100-a", "sleep300-b", "px9-e", "px7-f", "px5-c", "d"}}};
+  for (const auto& [jobs, startOrder] : startOrders) {
+    const std::string log = testing::TempDir() + "started-" + std::to_string(jobs);
+    std::remove(log.c_str());
+    EXPECT_EQ(run(paths, jobs, SORVI_FAKE_WORKER, {"FAKE_WORKER_LOG=" + log}), expected);
+    std::ifstream started(log);
+    Order order{std::istream_iterator<std::string>(started), {}};
+    // The first two start at once, in either order.
+    if (order.size() > 1) std::sort(order.begin(), order.begin() + 2);
+    EXPECT_EQ(order, startOrder) << jobs << " jobs";
+  }
 }
 
 TEST(ParallelPipelines, AWorkerThatCannotStartFailsEachPath) {

@@ -5,7 +5,9 @@
 // (answers after that long); anything else answers with a text record. A
 // PDF has three pages, page k reading "p<k>"; in "hang-page<k>..." page k
 // hangs in recognition, in "crash-page<k>..." it crashes (and so does page j
-// in "crash-page<k>-crash-page<j>...").
+// in "crash-page<k>-crash-page<j>..."). With FAKE_WORKER_LOG set, each path
+// is appended to that file as its unit starts.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -43,6 +45,16 @@ void page(const sorvi::PageRequest& request) {
                     sorvi::encodePageOutcome(sorvi::RecognitionOutcome{"p" + k, 0.5}));
 }
 
+void logStart(const std::string& path) {
+  const char* log = std::getenv("FAKE_WORKER_LOG");
+  if (log == nullptr) return;
+  // One write to a file opened for appending, so workers never interleave.
+  const int fd = ::open(log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const std::string line = path + " ";
+  if (fd >= 0 && ::write(fd, line.data(), line.size()) < 0) std::abort();
+  if (fd >= 0) ::close(fd);
+}
+
 }  // namespace
 
 int main() {
@@ -54,6 +66,7 @@ int main() {
       continue;
     }
     const std::string& path = request->payload;
+    logStart(path);
     if (startsWith(path, "sleep")) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(path.c_str() + 5)));
     }
