@@ -113,9 +113,10 @@ std::optional<std::size_t> ParallelPipelines::largestPathLeft() {
        path < firstUnwritten_ + paths_.size(); ++path) {
     PathState& candidate = state(path);
     if (candidate.complete || candidate.taken) continue;
-    if (!largest || size(candidate) > largestSize) {
+    const std::uint64_t candidateSize = size(candidate);
+    if (!largest || candidateSize > largestSize) {
       largest = path;
-      largestSize = size(candidate);
+      largestSize = candidateSize;
     }
   }
   return largest;

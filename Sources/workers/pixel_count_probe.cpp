@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/image_format.h"
+
 namespace sorvi {
 namespace {
 
@@ -66,7 +68,7 @@ Extent jpeg(const ByteReader& read) {
 }
 
 Extent webp(std::string_view head) {
-  if (head.size() < 30 || head.substr(8, 4) != "WEBP") return std::nullopt;
+  if (head.size() < 30) return std::nullopt;
   const std::string_view chunk = head.substr(12, 4);
   if (chunk == "VP8X") {
     return area(littleEndian(head, 24, 3) + 1ULL, littleEndian(head, 27, 3) + 1ULL);
@@ -81,12 +83,14 @@ Extent webp(std::string_view head) {
   return std::nullopt;
 }
 
-// The width and height tags of the first directory of a classic TIFF.
+// The width and height tags of the first directory of a classic TIFF
+// (a BigTIFF, version 43, is left unmeasured).
 Extent tiff(const ByteReader& read, std::string_view head) {
   const bool little = head[0] == 'I';
   const auto number = [little](std::string_view bytes, std::size_t at, std::size_t width) {
     return little ? littleEndian(bytes, at, width) : bigEndian(bytes, at, width);
   };
+  if (number(head, 2, 2) != 42) return std::nullopt;
   const std::uint32_t directory = number(head, 4, 4);
   const std::string countBytes = read(directory, 2);
   if (countBytes.size() < 2) return std::nullopt;
@@ -140,15 +144,21 @@ Extent heif(const ByteReader& read) {
 std::optional<std::uint64_t> pixelCountFromHeader(const ByteReader& read) {
   const std::string head = read(0, 32);
   if (head.size() < 12) return std::nullopt;
-  const std::string_view start(head);
-  if (start.starts_with("\x89PNG\r\n\x1a\n")) return png(start);
-  if (start.starts_with("\xFF\xD8")) return jpeg(read);
-  if (start.starts_with("RIFF")) return webp(start);
-  if (start.starts_with(std::string_view("II*\0", 4)) ||
-      start.starts_with(std::string_view("MM\0*", 4))) {
-    return tiff(read, start);
+  const auto format =
+      detectImageFormat({reinterpret_cast<const std::uint8_t*>(head.data()), head.size()});
+  if (!format) return std::nullopt;
+  switch (*format) {
+    case ImageFormat::png:
+      return png(head);
+    case ImageFormat::jpeg:
+      return jpeg(read);
+    case ImageFormat::webp:
+      return webp(head);
+    case ImageFormat::tiff:
+      return tiff(read, head);
+    case ImageFormat::heif:
+      return heif(read);
   }
-  if (start.substr(4, 4) == "ftyp") return heif(read);
   return std::nullopt;
 }
 
