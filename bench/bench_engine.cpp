@@ -11,8 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/image_file_source.h"
-#include "platform/tesseract_engine.h"
+#include "platform/images/image_file_source.h"
+#include "platform/tesseract/tesseract_engine.h"
 #include "recognition/engine_recognizer.h"
 
 int main(int argc, char** argv) try {

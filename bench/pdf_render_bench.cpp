@@ -6,7 +6,7 @@
 
 #include "pdf/page_pixel_size.h"
 #include "pdf/process_pdf.h"
-#include "platform/poppler_pdf.h"
+#include "platform/poppler/poppler_pdf.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

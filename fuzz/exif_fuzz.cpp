@@ -11,7 +11,7 @@
 #include "fuzz_check.h"
 #include "metadata/extract_exif.h"
 #include "output/json_encoder.h"
-#include "platform/image_file_source.h"
+#include "platform/images/image_file_source.h"
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
   sorvi::initialiseImageLibraries();

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/unicode_text.h"
+#include "text/unicode_text.h"
 
 namespace sorvi {
 namespace {

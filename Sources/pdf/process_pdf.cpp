@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "pdf/page_pixel_size.h"
-#include "platform/unicode_text.h"
+#include "text/unicode_text.h"
 
 namespace sorvi {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <limits>
 
-#include "driver/image_pipeline.h"
+#include "images/image_pipeline.h"
 #include "pdf/process_pdf.h"
 
 namespace sorvi {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/image_format.h"
+#include "platform/images/image_format.h"
 
 namespace sorvi {
 namespace {

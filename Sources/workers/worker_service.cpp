@@ -4,7 +4,7 @@
 
 #include "output/json_encoder.h"
 #include "output/output.h"
-#include "platform/process_limits.h"
+#include "platform/process/process_limits.h"
 #include "workers/worker_protocol.h"
 
 namespace sorvi {

@@ -1,10 +1,10 @@
 #include "workers/worker_units.h"
 
-#include "driver/image_pipeline.h"
+#include "images/image_pipeline.h"
 #include "pdf/process_pdf.h"
-#include "platform/image_file_source.h"
-#include "platform/poppler_pdf.h"
-#include "platform/tesseract_engine.h"
+#include "platform/images/image_file_source.h"
+#include "platform/poppler/poppler_pdf.h"
+#include "platform/tesseract/tesseract_engine.h"
 #include "workers/step_reporting.h"
 
 namespace sorvi {

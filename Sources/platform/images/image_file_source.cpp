@@ -1,4 +1,4 @@
-#include "platform/image_file_source.h"
+#include "platform/images/image_file_source.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/image_decoders.h"
-#include "platform/image_format.h"
-#include "platform/image_metadata.h"
-#include "platform/image_orientation.h"
+#include "images/image_orientation.h"
+#include "platform/images/image_decoders.h"
+#include "platform/images/image_format.h"
+#include "platform/images/image_metadata.h"
 
 namespace sorvi {
 namespace {

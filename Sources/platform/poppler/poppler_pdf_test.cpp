@@ -1,4 +1,4 @@
-#include "platform/poppler_pdf.h"
+#include "platform/poppler/poppler_pdf.h"
 
 #include <sys/stat.h>
 

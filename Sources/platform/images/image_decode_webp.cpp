@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/image_budget.h"
-#include "platform/image_decoders.h"
+#include "images/image_budget.h"
+#include "platform/images/image_decoders.h"
 
 namespace sorvi {
 namespace {

@@ -1,4 +1,4 @@
-#include "output/utf8.h"
+#include "text/utf8.h"
 
 namespace sorvi {
 namespace {

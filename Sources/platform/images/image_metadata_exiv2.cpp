@@ -8,7 +8,7 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/image_metadata.h"
+#include "platform/images/image_metadata.h"
 
 namespace sorvi {
 namespace {

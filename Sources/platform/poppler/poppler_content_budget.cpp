@@ -1,4 +1,4 @@
-#include "platform/poppler_content_budget.h"
+#include "platform/poppler/poppler_content_budget.h"
 
 #include <array>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "platform/tesseract_engine.h"
+#include "platform/tesseract/tesseract_engine.h"
 
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/openmp_threads.h"
-#include "platform/tesseract_lines.h"
-#include "platform/tesseract_pixels.h"
+#include "platform/tesseract/openmp_threads.h"
+#include "platform/tesseract/tesseract_lines.h"
+#include "platform/tesseract/tesseract_pixels.h"
 
 namespace sorvi {
 namespace {

@@ -1,4 +1,4 @@
-#include "driver/image_pipeline.h"
+#include "images/image_pipeline.h"
 
 #include <algorithm>
 #include <new>

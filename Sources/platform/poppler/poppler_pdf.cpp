@@ -1,4 +1,4 @@
-#include "platform/poppler_pdf.h"
+#include "platform/poppler/poppler_pdf.h"
 
 #include <sys/stat.h>
 
@@ -16,8 +16,8 @@
 #include <goo/gfile.h>
 #include <splash/SplashBitmap.h>
 
-#include "platform/poppler_content_budget.h"
-#include "platform/poppler_deadline_stream.h"
+#include "platform/poppler/poppler_content_budget.h"
+#include "platform/poppler/poppler_deadline_stream.h"
 
 namespace sorvi {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/process_limits.h"
+#include "platform/process/process_limits.h"
 
 #include <fcntl.h>
 #include <seccomp.h>

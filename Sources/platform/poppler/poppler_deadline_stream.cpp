@@ -1,4 +1,4 @@
-#include "platform/poppler_deadline_stream.h"
+#include "platform/poppler/poppler_deadline_stream.h"
 
 namespace sorvi {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/image_budget.h"
-#include "platform/image_decoders.h"
+#include "images/image_budget.h"
+#include "platform/images/image_decoders.h"
 
 namespace sorvi {
 namespace {

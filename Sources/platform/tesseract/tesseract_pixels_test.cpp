@@ -1,4 +1,4 @@
-#include "platform/tesseract_pixels.h"
+#include "platform/tesseract/tesseract_pixels.h"
 
 #include <gtest/gtest.h>
 

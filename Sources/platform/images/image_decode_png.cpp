@@ -4,8 +4,8 @@
 #include <csetjmp>
 #include <vector>
 
-#include "platform/image_budget.h"
-#include "platform/image_decoders.h"
+#include "images/image_budget.h"
+#include "platform/images/image_decoders.h"
 
 namespace sorvi {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/openmp_threads.h"
+#include "platform/tesseract/openmp_threads.h"
 
 #include <omp.h>
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "driver/image_source.h"
+#include "images/image_source.h"
 
 namespace sorvi {
 

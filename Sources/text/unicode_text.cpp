@@ -1,4 +1,4 @@
-#include "platform/unicode_text.h"
+#include "text/unicode_text.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 #include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
-#include "output/utf8.h"
+#include "text/utf8.h"
 
 namespace sorvi {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/tesseract_lines.h"
+#include "platform/tesseract/tesseract_lines.h"
 
 namespace sorvi {
 

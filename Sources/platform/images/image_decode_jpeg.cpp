@@ -3,8 +3,8 @@
 
 #include <jpeglib.h>
 
-#include "platform/image_budget.h"
-#include "platform/image_decoders.h"
+#include "images/image_budget.h"
+#include "platform/images/image_decoders.h"
 
 namespace sorvi {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/image_orientation.h"
+#include "images/image_orientation.h"
 
 #include <cstdint>
 #include <cstring>

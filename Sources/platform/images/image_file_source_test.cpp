@@ -1,4 +1,4 @@
-#include "platform/image_file_source.h"
+#include "platform/images/image_file_source.h"
 
 #include <cstdlib>
 

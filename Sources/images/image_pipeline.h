@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "driver/image_source.h"
+#include "images/image_source.h"
 #include "output/output.h"
 #include "recognition/recognizer.h"
 

@@ -1,4 +1,4 @@
-#include "platform/image_format.h"
+#include "platform/images/image_format.h"
 
 #include <algorithm>
 #include <string_view>
