@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "recognition/image_reading.h"
 #include "recognition/timed_semaphore.h"
-#include "recognition/upright_reading.h"
 
 namespace sorvi {
 
@@ -51,7 +51,7 @@ RecognitionOutcome recognizeWithPool(
   if (!engine) {
     return {};
   }
-  RecognitionOutcome outcome = readUpright(*engine, image, abandoned, deadline, firstReading);
+  RecognitionOutcome outcome = readImage(*engine, image, abandoned, deadline, firstReading);
   pool.giveBack(std::move(engine));
   return outcome;
 }

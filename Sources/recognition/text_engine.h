@@ -40,6 +40,13 @@ class TextEngine {
                                                  const std::atomic<bool>& /*abandoned*/) {
     return std::nullopt;
   }
+  // The text lines that a detector finds anywhere on `image` (signs, labels,
+  // screens: text a page layout analysis misses), each read, in reading
+  // order; absent when the engine has no detector.
+  virtual std::optional<EngineOutput> readDetectedText(const RasterImage& /*image*/,
+                                                       const std::atomic<bool>& /*abandoned*/) {
+    return std::nullopt;
+  }
 };
 
 // Makes a new engine instance; may return null when none can be made.

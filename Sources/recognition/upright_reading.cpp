@@ -81,37 +81,36 @@ bool worthLookingForOrientation(const ReadingYield& first) {
          first.trustedCharacters < kWellReadShare * first.characters;
 }
 
-RecognitionOutcome readUpright(TextEngine& engine, const RasterImage& image,
-                               const std::atomic<bool>& abandoned,
-                               std::chrono::steady_clock::time_point deadline,
-                               const std::function<void(const RecognitionOutcome&)>& firstReading) {
-  const EngineOutput first = engine.recognize(image, abandoned);
-  RecognitionOutcome outcome = condenseObservations(first);
-  firstReading(outcome);
+EngineOutput readUpright(TextEngine& engine, const RasterImage& image,
+                         const std::atomic<bool>& abandoned,
+                         std::chrono::steady_clock::time_point deadline,
+                         const std::function<void(const RecognitionOutcome&)>& firstReading) {
+  EngineOutput first = engine.recognize(image, abandoned);
+  firstReading(condenseObservations(first));
   const ReadingYield firstYield = readingYield(first);
   // Past the deadline nobody waits for a second reading. One that may not
   // end in time is still tried: a page read past the deadline costs only the
   // wait, the first reading stands.
   if (first.failed || abandoned || !worthLookingForOrientation(firstYield) ||
       std::chrono::steady_clock::now() >= deadline) {
-    return outcome;
+    return first;
   }
   // When the engine cannot tell, upside down is the likeliest cause of a page
   // that reads this poorly; the comparison below guards against a wrong guess.
   const int turns = engine.uprightQuarterTurns(image, abandoned).value_or(2) % 4;
   if (turns == 0 || abandoned) {
-    return outcome;
+    return first;
   }
   try {
-    const EngineOutput upright = engine.recognize(turnedClockwise(image, turns), abandoned);
+    EngineOutput upright = engine.recognize(turnedClockwise(image, turns), abandoned);
     if (!upright.failed && !abandoned &&
         readingYield(upright).trustedCharacters > firstYield.trustedCharacters) {
-      return condenseObservations(upright);
+      return upright;
     }
   } catch (const std::exception&) {
     // No memory for the turned copy: the first reading stands.
   }
-  return outcome;
+  return first;
 }
 
 }  // namespace sorvi

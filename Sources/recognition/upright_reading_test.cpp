@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "recognition/condense_observations.h"
 #include "recognition/engine_recognizer.h"
 
 namespace sorvi {
@@ -62,9 +63,9 @@ TEST(UprightReading, SearchesOnlyPagesThatReadPoorlyAndKeepsTheBetterReading) {
     engine.first = c.first;
     engine.turns = c.turns;
     int told = 0;
-    const RecognitionOutcome outcome = readUpright(engine, upsideDown(), std::atomic<bool>{false},
-                                                   std::chrono::steady_clock::now() + 1h,
-                                                   [&](const RecognitionOutcome&) { ++told; });
+    const RecognitionOutcome outcome = condenseObservations(readUpright(
+        engine, upsideDown(), std::atomic<bool>{false}, std::chrono::steady_clock::now() + 1h,
+        [&](const RecognitionOutcome&) { ++told; }));
     EXPECT_EQ(engine.readings, c.readings);
     EXPECT_EQ(engine.searches, c.searches);
     EXPECT_EQ(told, 1);

@@ -1,0 +1,88 @@
+#include "detection/scene_reading.h"
+
+#include <gtest/gtest.h>
+
+#include "detection/reading_order.h"
+
+namespace sorvi {
+namespace {
+
+// An upright box; its score carries the label the fake reader gives it.
+TextBox box(float left, float top, float right, float bottom, int label) {
+  return {.corners = {{{left, top}, {right, top}, {right, bottom}, {left, bottom}}},
+          .score = static_cast<float>(label)};
+}
+
+// A box tilted by `rise` over its width, as words on a sign seen at an angle.
+TextBox tilted(float left, float top, float right, float height, float rise, int label) {
+  return {.corners = {{{left, top},
+                       {right, top - rise},
+                       {right, top - rise + height},
+                       {left, top + height}}},
+          .score = static_cast<float>(label)};
+}
+
+std::string labels(const std::vector<TextBox>& boxes) {
+  std::string order;
+  for (const TextBox& b : boxes) order += std::to_string(static_cast<int>(b.score));
+  return order;
+}
+
+TEST(ReadingOrder, BandsTopToBottomAndLeftToRightWithinABand) {
+  // clang-format off
+  struct Case { const char* what; std::vector<TextBox> boxes; std::string order; }
+  cases[] = {
+      {"two lines, words given backwards",
+       {box(60, 52, 90, 70, 4), box(0, 50, 50, 70, 3), box(55, 0, 90, 20, 2), box(0, 2, 50, 22, 1)},
+       "1234"},
+      {"a tilted line stays one band", {tilted(100, 30, 160, 20, 8, 2), tilted(0, 40, 90, 20, 8, 1)},
+       "12"},
+      {"columns of stacked lines", {box(200, 0, 300, 20, 2), box(0, 30, 100, 50, 3),
+                                    box(0, 0, 100, 20, 1), box(200, 30, 300, 50, 4)}, "1234"},
+      {"a tall box beside two short lines", {box(0, 0, 50, 100, 1), box(60, 10, 200, 30, 2),
+                                            box(60, 70, 200, 90, 3)}, "123"},
+      {"none", {}, ""},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(labels(inReadingOrder(c.boxes)), c.order);
+  }
+}
+
+struct FakeDetector : TextDetector {
+  std::optional<std::vector<TextBox>> boxes;
+  std::optional<std::vector<TextBox>> detect(const RasterImage&,
+                                             const std::atomic<bool>&) override {
+    return boxes;
+  }
+};
+
+// Reads box N as "line N"; box 0 cannot be read.
+struct FakeReader : LineReader {
+  std::optional<LineReading> readLine(const RasterImage&, const TextBox& b,
+                                      const std::atomic<bool>&) override {
+    if (b.score == 0) return std::nullopt;
+    return LineReading{"line " + std::to_string(static_cast<int>(b.score)), 0.8F};
+  }
+};
+
+TEST(SceneReading, EachDetectedLineIsOneObservationInReadingOrder) {
+  const RasterImage image{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}};
+  FakeDetector detector;
+  FakeReader reader;
+  detector.boxes = {box(0, 40, 10, 50, 2), box(0, 20, 10, 30, 0), box(0, 0, 10, 10, 1)};
+  const EngineOutput output = readDetectedLines(detector, reader, image, std::atomic<bool>{false});
+  ASSERT_TRUE(output.results);
+  ASSERT_EQ(output.results->size(), 3U);
+  EXPECT_EQ((*output.results)[0].topCandidate, "line 1");
+  EXPECT_FALSE((*output.results)[1].topCandidate);
+  EXPECT_EQ((*output.results)[2].topCandidate, "line 2");
+
+  EXPECT_TRUE(readDetectedLines(detector, reader, image, std::atomic<bool>{true}).failed);
+  detector.boxes.reset();
+  EXPECT_TRUE(readDetectedLines(detector, reader, image, std::atomic<bool>{false}).failed);
+}
+
+}  // namespace
+}  // namespace sorvi
