@@ -91,7 +91,8 @@ peer() {
   printf 'run\t%s\t%s\t%s\t%s\n' "tesseract" "$1" "$(elapsed "$start" "$(now)")" "$out" >>"$manifest"
 }
 
-for group in upright rot90 rot180 rot270 photos; do
+# BENCH_GROUPS limits the run to some of them (e.g. "upright photos").
+for group in ${BENCH_GROUPS:-upright rot90 rot180 rot270 photos}; do
   [[ -n "${BENCH_BEFORE:-}" ]] && tool "before" "$group" "$BENCH_BEFORE"
   tool "sorvi-ocr" "$group" "$build/sorvi-ocr"
   [[ "${BENCH_ENGINE:-0}" == 1 ]] && tool "recognizer alone" "$group" "$build/sorvi_bench_engine"
