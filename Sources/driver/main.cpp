@@ -13,17 +13,6 @@
 #include "workers/pixel_count_probe.h"
 #include "workers/worker_setup.h"
 
-namespace {
-
-std::string ownPath() {
-  std::string path(4096, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-  path.resize(length > 0 ? static_cast<size_t>(length) : 0);
-  return path;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   // A reader that goes away must not kill us with a signal mid-line.
   std::signal(SIGPIPE, SIG_IGN);
@@ -34,7 +23,8 @@ int main(int argc, char** argv) {
   sorvi::StdoutLineSink sink;
   sorvi::Output output(encoder, sink);
   const std::string worker = sorvi::workerProgram(
-      ownPath(), [](const std::string& path) { return ::access(path.c_str(), X_OK) == 0; });
+      sorvi::ownProgramPath(),
+      [](const std::string& path) { return ::access(path.c_str(), X_OK) == 0; });
   const int jobs = sorvi::jobCount(std::getenv("SORVI_OCR_JOBS"), sorvi::availableCpus());
   // Workers start with the first image or PDF path, so a run without one
   // never pays for them.

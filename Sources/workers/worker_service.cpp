@@ -1,11 +1,13 @@
 #include "workers/worker_service.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "output/json_encoder.h"
 #include "output/output.h"
 #include "platform/process/process_limits.h"
 #include "workers/worker_protocol.h"
+#include "workers/worker_setup.h"
 
 namespace sorvi {
 namespace {
@@ -68,7 +70,9 @@ int runWorkerProcess() {
   if (!isPipe(kWorkerRequestFd) || !isPipe(kWorkerEventFd)) return 2;
   applyWorkerLimits();
   FrameStepObserver observer(kWorkerEventFd);
-  WorkerUnits units(&observer);
+  WorkerUnits units(&observer, textModelFolder(ownProgramPath(), [](const std::string& folder) {
+    return ::access(folder.c_str(), R_OK | X_OK) == 0;
+  }));
   WorkerUnits::loadLibraries();
   enterSandbox();
   serveRequests(kWorkerRequestFd, kWorkerEventFd, units);

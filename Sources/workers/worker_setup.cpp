@@ -26,13 +26,36 @@ int availableCpus() {
   return std::max(CPU_COUNT(&set), 1);
 }
 
+namespace {
+
+std::string folderOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? "." : path.substr(0, slash));
+}
+
+}  // namespace
+
 std::string workerProgram(std::string_view toolPath,
                           const std::function<bool(const std::string&)>& exists) {
-  const size_t slash = toolPath.rfind('/');
-  const std::string folder(slash == std::string_view::npos ? "." : toolPath.substr(0, slash));
+  const std::string folder = folderOf(toolPath);
   std::string installed = folder + "/../libexec/sorvi-ocr/sorvi-ocr-worker";
   if (exists(installed)) return installed;
   return folder + "/sorvi-ocr-worker";
+}
+
+std::string textModelFolder(std::string_view workerPath,
+                            const std::function<bool(const std::string&)>& exists) {
+  const std::string folder = folderOf(workerPath);
+  std::string installed = folder + "/../../share/sorvi-ocr/models";
+  if (exists(installed)) return installed;
+  return folder + "/models";
+}
+
+std::string ownProgramPath() {
+  std::string path(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+  path.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return path;
 }
 
 std::unique_ptr<WorkerProcess> makeWorkerProcess(const std::string& program) {

@@ -25,6 +25,16 @@ int availableCpus();
 std::string workerProgram(std::string_view toolPath,
                           const std::function<bool(const std::string&)>& exists);
 
+// The folder of the text detector's and line reader's models for the worker
+// program at `workerPath`: the installed data folder
+// (../../share/sorvi-ocr/models from libexec/sorvi-ocr/) when `exists` says it
+// is there, otherwise models/ beside the worker, as in the build tree.
+std::string textModelFolder(std::string_view workerPath,
+                            const std::function<bool(const std::string&)>& exists);
+
+// This process's program file; empty when it cannot be told.
+std::string ownProgramPath();
+
 // A worker process of `program` with this process's environment.
 std::unique_ptr<WorkerProcess> makeWorkerProcess(const std::string& program);
 

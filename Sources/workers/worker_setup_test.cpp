@@ -24,12 +24,16 @@ TEST(WorkerSetup, JobCountIsAPositiveIntegerSettingOrTheCpus) {
   }
 }
 
-TEST(WorkerSetup, TheInstalledWorkerComesFirstThenTheOneBesideTheTool) {
+TEST(WorkerSetup, TheInstalledWorkerAndModelsComeFirstThenThoseOfTheBuildTree) {
   const auto installed = [](const std::string& path) { return path.find("libexec") != path.npos; };
   const auto none = [](const std::string&) { return false; };
   EXPECT_EQ(workerProgram("/usr/bin/sorvi-ocr", installed),
             "/usr/bin/../libexec/sorvi-ocr/sorvi-ocr-worker");
   EXPECT_EQ(workerProgram("/work/build/sorvi-ocr", none), "/work/build/sorvi-ocr-worker");
+  const auto shared = [](const std::string& path) { return path.find("share") != path.npos; };
+  EXPECT_EQ(textModelFolder("/usr/libexec/sorvi-ocr/sorvi-ocr-worker", shared),
+            "/usr/libexec/sorvi-ocr/../../share/sorvi-ocr/models");
+  EXPECT_EQ(textModelFolder("/work/build/sorvi-ocr-worker", none), "/work/build/models");
 }
 
 }  // namespace

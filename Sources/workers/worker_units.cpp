@@ -1,18 +1,40 @@
 #include "workers/worker_units.h"
 
+#include <utility>
+
+#include "detection/detecting_engine.h"
 #include "images/image_pipeline.h"
 #include "pdf/process_pdf.h"
 #include "platform/images/image_file_source.h"
+#include "platform/opencv/opencv_setup.h"
+#include "platform/opencv/opencv_text_detector.h"
+#include "platform/opencv/pp_ocr_line_reader.h"
 #include "platform/poppler/poppler_pdf.h"
 #include "platform/tesseract/tesseract_engine.h"
 #include "workers/step_reporting.h"
 
 namespace sorvi {
 
-WorkerUnits::WorkerUnits(StepObserver* observer) : observer_(observer) {}
+namespace {
+
+// Tesseract reads pages; the PP-OCR detector and line reader, when their
+// models are there, read what it misses on photos.
+std::unique_ptr<TextEngine> makeEngine(const std::string& textModels) {
+  std::unique_ptr<TextEngine> page = makeTesseractEngine();
+  if (!page || textModels.empty()) return page;
+  return std::make_unique<DetectingEngine>(std::move(page),
+                                           makeOpenCvTextDetector(textModels + "/det.onnx"),
+                                           makePpOcrLineReader(textModels));
+}
+
+}  // namespace
+
+WorkerUnits::WorkerUnits(StepObserver* observer, std::string textModels)
+    : observer_(observer), textModels_(std::move(textModels)) {}
 
 void WorkerUnits::loadLibraries() {
   initialiseImageLibraries();
+  setUpOpenCv();
   preparePoppler();
 }
 
@@ -53,8 +75,8 @@ PdfDocument* WorkerUnits::document(const std::string& path) {
 
 EngineRecognizer& WorkerUnits::recognizer() {
   if (!recognizer_) {
-    recognizer_ = std::make_unique<EngineRecognizer>([] { return makeTesseractEngine(); },
-                                                     kRecognitionDeadline);
+    recognizer_ = std::make_unique<EngineRecognizer>(
+        [models = textModels_] { return makeEngine(models); }, kRecognitionDeadline);
   }
   return *recognizer_;
 }

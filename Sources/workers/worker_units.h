@@ -14,8 +14,10 @@ namespace sorvi {
 // The units of work a worker process does, in this process.
 class WorkerUnits {
  public:
-  // `observer`, when given, hears of each long step as it starts.
-  explicit WorkerUnits(StepObserver* observer = nullptr);
+  // `observer`, when given, hears of each long step as it starts. The text
+  // detector and line reader load their models from `textModels`; without
+  // them images are read as pages only.
+  explicit WorkerUnits(StepObserver* observer = nullptr, std::string textModels = {});
 
   // Loads what the units need up front, before the sandbox closes the ways
   // to load it later.
@@ -37,6 +39,7 @@ class WorkerUnits {
   EngineRecognizer& recognizer();
 
   StepObserver* observer_;
+  std::string textModels_;
   std::unique_ptr<EngineRecognizer> recognizer_;
   // The last PDF opened, kept for its next pages.
   std::string documentPath_;
