@@ -1,0 +1,33 @@
+#pragma once
+
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+namespace sorvi {
+
+inline constexpr int kRecogniserHeight = 48;
+
+// A 4-channel line image resized to the recogniser's height, its aspect
+// ratio kept (the width rounded up).
+cv::Mat lineAtRecogniserHeight(const cv::Mat& rgbaLine);
+
+// The recogniser's input of `width` columns: the line (already at its
+// height) at the left as normalised blue, green and red planes, the rest 0.
+cv::Mat recogniserBlob(const cv::Mat& rgbaLine, int width);
+
+// One window of a line wider than the widest recogniser: where it starts in
+// the line, and the output steps it contributes to the reading.
+struct LineWindow {
+  int start = 0;
+  int firstStep = 0;
+  int endStep = 0;
+};
+
+// Windows of `width` columns over a line of `lineWidth`, each overlapping the
+// next by `overlap`; each contributes the steps up to the middle of its
+// overlaps, so that every step of the line is read once, with context on
+// both sides. `stride` is the columns per output step.
+std::vector<LineWindow> lineWindows(int lineWidth, int width, int overlap, int stride);
+
+}  // namespace sorvi
