@@ -1,8 +1,9 @@
 // Reads image files with the text detector and the line reader alone and
-// prints one JSON line per file: the lines in reading order, each with its
-// confidence and box, and the seconds spent detecting and reading.
+// prints one JSON line per file: the text of the lines at or above the
+// confidence threshold, every line in reading order with its confidence and
+// box, and the seconds spent detecting and reading.
 //
-//   sorvi_scene_read [--models DIR] [--max-side N] IMAGE...
+//   sorvi_scene_read [--models DIR] [--max-side N] [--min-confidence C] IMAGE...
 
 #include <algorithm>
 #include <chrono>
@@ -26,23 +27,51 @@ double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Top to bottom, then left to right among boxes whose tops are close.
-void sortInReadingOrder(std::vector<sorvi::TextBox>& boxes) {
+struct Extent {
+  float top, bottom, left;
+};
+
+Extent extentOf(const sorvi::TextBox& box) {
+  Extent e{box.corners[0].y, box.corners[0].y, box.corners[0].x};
+  for (const auto& p : box.corners) {
+    e = {std::min(e.top, p.y), std::max(e.bottom, p.y), std::min(e.left, p.x)};
+  }
+  return e;
+}
+
+// Top to bottom in bands of boxes that overlap vertically by more than half
+// the shorter one's height; left to right within a band.
+std::vector<sorvi::TextBox> inReadingOrder(std::vector<sorvi::TextBox> boxes) {
   std::sort(boxes.begin(), boxes.end(), [](const auto& a, const auto& b) {
-    const auto& p = a.corners[0];
-    const auto& q = b.corners[0];
-    return p.y != q.y ? p.y < q.y : p.x < q.x;
+    const Extent p = extentOf(a);
+    const Extent q = extentOf(b);
+    return p.top != q.top ? p.top < q.top : p.left < q.left;
   });
-  for (std::size_t i = 0; i + 1 < boxes.size(); ++i) {
-    for (std::size_t j = i + 1; j-- > 0;) {
-      const auto& above = boxes[j].corners[0];
-      const auto& below = boxes[j + 1].corners[0];
-      if (std::abs(below.y - above.y) >= 10 || below.x >= above.x) {
-        break;
-      }
-      std::swap(boxes[j], boxes[j + 1]);
+  struct Band {
+    float top, bottom;
+    std::vector<sorvi::TextBox> boxes;
+  };
+  std::vector<Band> bands;
+  for (const auto& box : boxes) {
+    const Extent e = extentOf(box);
+    const auto band = std::find_if(bands.begin(), bands.end(), [&e](const Band& b) {
+      const float overlap = std::min(e.bottom, b.bottom) - std::max(e.top, b.top);
+      return overlap > 0.5F * std::min(e.bottom - e.top, b.bottom - b.top);
+    });
+    if (band == bands.end()) {
+      bands.push_back({e.top, e.bottom, {box}});
+    } else {
+      band->boxes.push_back(box);
     }
   }
+  std::vector<sorvi::TextBox> ordered;
+  for (auto& band : bands) {
+    std::stable_sort(band.boxes.begin(), band.boxes.end(), [](const auto& a, const auto& b) {
+      return extentOf(a).left < extentOf(b).left;
+    });
+    ordered.insert(ordered.end(), band.boxes.begin(), band.boxes.end());
+  }
+  return ordered;
 }
 
 }  // namespace
@@ -51,11 +80,15 @@ int main(int argc, char** argv) try {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string models = SORVI_MODEL_DIR;
   int maxSide = 960;
-  while (args.size() >= 2 && (args[0] == "--models" || args[0] == "--max-side")) {
+  double minConfidence = 0.3;
+  while (args.size() >= 2 &&
+         (args[0] == "--models" || args[0] == "--max-side" || args[0] == "--min-confidence")) {
     if (args[0] == "--models") {
       models = args[1];
-    } else {
+    } else if (args[0] == "--max-side") {
       maxSide = std::atoi(args[1].c_str());
+    } else {
+      minConfidence = std::atof(args[1].c_str());
     }
     args.erase(args.begin(), args.begin() + 2);
   }
@@ -79,11 +112,10 @@ int main(int argc, char** argv) try {
       std::cout << record.dump() << std::endl;
       continue;
     }
-    sortInReadingOrder(*boxes);
     const auto readStart = Clock::now();
     std::string text;
     nlohmann::json lines = nlohmann::json::array();
-    for (const sorvi::TextBox& box : *boxes) {
+    for (const sorvi::TextBox& box : inReadingOrder(*boxes)) {
       const auto line = reader->readLine(*image, box, abandoned);
       nlohmann::json corners = nlohmann::json::array();
       for (const auto& corner : box.corners) {
@@ -92,7 +124,7 @@ int main(int argc, char** argv) try {
       lines.push_back({{"text", line ? line->text : ""},
                        {"confidence", line ? line->confidence : 0.0F},
                        {"box", corners}});
-      if (line && !line->text.empty()) {
+      if (line && !line->text.empty() && line->confidence >= minConfidence) {
         text += (text.empty() ? "" : "\n") + line->text;
       }
     }

@@ -15,7 +15,7 @@ const PlaneNormalisation kDetectorPlanes{
     .colours = {2, 1, 0}, .mean = {0.485F, 0.456F, 0.406F}, .deviation = {0.229F, 0.224F, 0.225F}};
 
 int multipleOf32(double side) {
-  return std::max(static_cast<int>(std::nearbyint(std::trunc(side) / 32.0)) * 32, 32);
+  return std::max(static_cast<int>(std::nearbyint(side / 32.0)) * 32, 32);
 }
 
 }  // namespace

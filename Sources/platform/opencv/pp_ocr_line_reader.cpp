@@ -1,5 +1,6 @@
 #include "platform/opencv/pp_ocr_line_reader.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -64,14 +65,13 @@ class PpOcrLineReader final : public LineReader {
       return std::nullopt;
     }
     const cv::Mat line = lineAtRecogniserHeight(crop);
-    const auto fits = nets_.lower_bound(line.cols);
+    const auto fits = nets_.lower_bound(std::max(line.cols, kMinWidth));
     if (fits != nets_.end()) {
       const LineWindow whole{.start = 0, .firstStep = 0, .endStep = fits->first / kStride};
       return readWindows(line, fits->first, {whole}, abandoned);
     }
     const int widest = nets_.rbegin()->first;
-    return readWindows(line, widest, lineWindows(line.cols, widest, overlap(widest), kStride),
-                       abandoned);
+    return readWindows(line, widest, lineWindows(line.cols, widest, kOverlap, kStride), abandoned);
   }
 
   // The steps the windows contribute, in order, decoded as one line.
@@ -135,10 +135,9 @@ class PpOcrLineReader final : public LineReader {
     return &net;
   }
 
-  // Windows overlap by a quarter, in whole pairs of steps.
-  static int overlap(int width) { return width / 4 / (2 * kStride) * (2 * kStride); }
-
-  static constexpr int kStride = 8;  // input columns per output step
+  static constexpr int kStride = 8;      // input columns per output step
+  static constexpr int kMinWidth = 320;  // PaddleOCR runs it no narrower
+  static constexpr int kOverlap = 64;    // columns two windows of a long line share
   std::string modelDir_;
   std::vector<std::string> classes_;
   std::map<int, cv::dnn::Net> nets_;

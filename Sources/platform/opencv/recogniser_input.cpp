@@ -28,16 +28,21 @@ cv::Mat recogniserBlob(const cv::Mat& rgbaLine, int width) {
 }
 
 std::vector<LineWindow> lineWindows(int lineWidth, int width, int overlap, int stride) {
-  const int advance = width - overlap;
+  std::vector<int> starts;
+  for (int start = 0; start < lineWidth - width; start += width - overlap) {
+    starts.push_back(start);
+  }
+  starts.push_back((lineWidth - width + stride - 1) / stride * stride);
   const int margin = overlap / 2 / stride;
   std::vector<LineWindow> windows;
-  for (int start = 0; windows.empty() || windows.back().start + width < lineWidth;
-       start += advance) {
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const int start = starts[i];
+    const bool last = i + 1 == starts.size();
     windows.push_back({.start = start,
-                       .firstStep = windows.empty() ? 0 : margin,
-                       .endStep = width / stride - margin});
+                       .firstStep = i == 0 ? 0 : margin,
+                       .endStep = last ? (lineWidth - start + stride - 1) / stride
+                                       : (starts[i + 1] - start) / stride + margin});
   }
-  windows.back().endStep = width / stride;
   return windows;
 }
 

@@ -24,10 +24,12 @@ struct LineWindow {
   int endStep = 0;
 };
 
-// Windows of `width` columns over a line of `lineWidth`, each overlapping the
-// next by `overlap`; each contributes the steps up to the middle of its
-// overlaps, so that every step of the line is read once, with context on
-// both sides. `stride` is the columns per output step.
+// Windows of `width` columns over a line of `lineWidth` (wider), starting
+// every `width - overlap` columns, the last one ending with the line. Each
+// window's steps run from the middle of its overlap with the one before to
+// where the next one's begin, so every step of the line is read once, with
+// context on both sides. `stride` is the columns per output step; the
+// overlap a multiple of twice that.
 std::vector<LineWindow> lineWindows(int lineWidth, int width, int overlap, int stride);
 
 }  // namespace sorvi
