@@ -7,7 +7,7 @@
 #include <opencv2/dnn.hpp>
 
 #include "platform/opencv/detector_input.h"
-#include "platform/opencv/opencv_threads.h"
+#include "platform/opencv/opencv_setup.h"
 #include "platform/opencv/probability_boxes.h"
 
 namespace sorvi {
@@ -54,7 +54,7 @@ class OpenCvTextDetector final : public TextDetector {
 
   bool loaded() {
     if (net_.empty() && !failed_) {
-      keepOpenCvOnCallingThread();
+      setUpOpenCv();
       failed_ = true;
       net_ = cv::dnn::readNetFromONNX(modelPath_);
       failed_ = net_.empty();

@@ -13,7 +13,7 @@
 #include "platform/opencv/ctc_decoding.h"
 #include "platform/opencv/line_crop.h"
 #include "platform/opencv/model_input.h"
-#include "platform/opencv/opencv_threads.h"
+#include "platform/opencv/opencv_setup.h"
 #include "platform/opencv/recogniser_input.h"
 
 namespace sorvi {
@@ -90,11 +90,11 @@ class PpOcrLineReader final : public LineReader {
       net->setInput(recogniserBlob(line.colRange(window.start, line.cols), width));
       const cv::Mat output = net->forward();
       const int count = output.dims == 3 ? output.size[1] : 0;
-      if (count == 0 || output.size[2] != static_cast<int>(classes_.size())) {
+      if (count <= window.firstStep || output.size[2] != static_cast<int>(classes_.size())) {
         return std::nullopt;
       }
       const int end = std::min(window.endStep, count);
-      const float* first = output.ptr<float>(0, window.firstStep);
+      const auto* first = output.ptr<float>(0, window.firstStep);
       steps.insert(steps.end(), first,
                    first + static_cast<std::size_t>(end - window.firstStep) * classes_.size());
     }
@@ -107,7 +107,7 @@ class PpOcrLineReader final : public LineReader {
       return !nets_.empty() && !classes_.empty();
     }
     searched_ = true;
-    keepOpenCvOnCallingThread();
+    setUpOpenCv();
     const std::filesystem::path dir(modelDir_);
     classes_ = readRecogniserClasses(dir / "ppocr_keys_v1.txt").value_or(classes_);
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
