@@ -109,7 +109,9 @@ class PpOcrLineReader final : public LineReader {
     searched_ = true;
     setUpOpenCv();
     const std::filesystem::path dir(modelDir_);
-    classes_ = readRecogniserClasses(dir / "ppocr_keys_v1.txt").value_or(classes_);
+    if (auto classes = readRecogniserClasses(dir / "ppocr_keys_v1.txt")) {
+      classes_ = std::move(*classes);
+    }
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
       if (const int width = recogniserWidth(entry.path().filename().string()); width > 0) {
         nets_[width] = cv::dnn::Net();
