@@ -6,8 +6,7 @@ namespace sorvi {
 
 cv::Mat rgbaView(const RasterImage& image) {
   // OpenCV has no read-only matrix; no caller writes through this one.
-  auto* pixels = const_cast<std::uint8_t*>(
-      image.rgba.data());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+  auto* pixels = const_cast<std::uint8_t*>(image.rgba.data());
   return {image.height, image.width, CV_8UC4, pixels, image.stride()};
 }
 
