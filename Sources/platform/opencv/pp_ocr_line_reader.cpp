@@ -65,7 +65,7 @@ class PpOcrLineReader final : public LineReader {
       return std::nullopt;
     }
     const cv::Mat line = lineAtRecogniserHeight(crop);
-    const auto fits = nets_.lower_bound(std::max(line.cols, kMinWidth));
+    const auto fits = nets_.lower_bound(line.cols);
     if (fits != nets_.end()) {
       const LineWindow whole{.start = 0, .firstStep = 0, .endStep = fits->first / kStride};
       return readWindows(line, fits->first, {whole}, abandoned);
@@ -137,9 +137,8 @@ class PpOcrLineReader final : public LineReader {
     return &net;
   }
 
-  static constexpr int kStride = 8;      // input columns per output step
-  static constexpr int kMinWidth = 320;  // PaddleOCR runs it no narrower
-  static constexpr int kOverlap = 64;    // columns two windows of a long line share
+  static constexpr int kStride = 8;    // input columns per output step
+  static constexpr int kOverlap = 64;  // columns two windows of a long line share
   std::string modelDir_;
   std::vector<std::string> classes_;
   std::map<int, cv::dnn::Net> nets_;
