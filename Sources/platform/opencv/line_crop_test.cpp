@@ -35,7 +35,7 @@ TEST(UprightLineCrop, WarpsTheBoxFromItsFirstCornerToTheTopLeft) {
     const cv::Mat crop = uprightLineCrop(image, c.box);
     ASSERT_EQ(crop.size(), c.size);
     const auto near = [&crop](cv::Point at, cv::Point2f expected) {
-      const cv::Vec4b& pixel = crop.at<cv::Vec4b>(at);
+      const auto& pixel = crop.at<cv::Vec4b>(at);
       EXPECT_NEAR(pixel[0], 2 * expected.x, 2.5) << at;
       EXPECT_NEAR(pixel[1], 2 * expected.y, 2.5) << at;
     };
