@@ -1,0 +1,57 @@
+#include "platform/opencv/ctc_decoding.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+namespace sorvi {
+
+std::optional<std::vector<std::string>> readRecogniserClasses(const std::string& keysPath) {
+  std::ifstream keys(keysPath);
+  if (!keys) {
+    return std::nullopt;
+  }
+  std::vector<std::string> classes{""};
+  for (std::string line; std::getline(keys, line);) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    classes.push_back(line);
+  }
+  if (keys.bad() || classes.size() < 2) {
+    return std::nullopt;
+  }
+  classes.emplace_back(" ");
+  return classes;
+}
+
+LineReading decodeCtc(const float* probabilities, int steps,
+                      const std::vector<std::string>& classes) {
+  std::vector<std::pair<std::size_t, float>> kept;
+  std::size_t previous = 0;
+  const std::size_t width = classes.size();
+  for (int t = 0; t < steps; ++t) {
+    const float* row = probabilities + static_cast<std::size_t>(t) * width;
+    const auto best = static_cast<std::size_t>(std::max_element(row, row + width) - row);
+    if (best != 0 && best != previous) {
+      kept.emplace_back(best, row[best]);
+    }
+    previous = best;
+  }
+  const auto isSpace = [&classes](const auto& step) { return classes[step.first] == " "; };
+  const auto first = std::find_if_not(kept.begin(), kept.end(), isSpace);
+  const auto last =
+      std::find_if_not(kept.rbegin(), std::make_reverse_iterator(first), isSpace).base();
+  LineReading reading;
+  double sum = 0.0;
+  for (auto step = first; step != last; ++step) {
+    reading.text += classes[step->first];
+    sum += step->second;
+  }
+  reading.confidence =
+      first != last ? static_cast<float>(sum / static_cast<double>(last - first)) : 0.0F;
+  return reading;
+}
+
+}  // namespace sorvi

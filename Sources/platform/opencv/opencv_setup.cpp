@@ -1,0 +1,13 @@
+#include "platform/opencv/opencv_setup.h"
+
+#include <opencv2/core/utility.hpp>
+#include <opencv2/core/utils/logger.hpp>
+
+namespace sorvi {
+
+void setUpOpenCv() {
+  cv::setNumThreads(1);
+  cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+}
+
+}  // namespace sorvi

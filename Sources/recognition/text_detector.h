@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "recognition/raster_image.h"
+
+namespace sorvi {
+
+struct ImagePoint {
+  float x = 0.0F;
+  float y = 0.0F;
+};
+
+// A text line found on an image: its four corners in image pixels, clockwise
+// from the top left of the text as it reads, and how sure the detector is.
+struct TextBox {
+  std::array<ImagePoint, 4> corners;
+  float score = 0.0F;
+};
+
+// Finds the text lines anywhere on an image (signs, labels, screens,
+// receipts), where a page layout analysis finds none.
+class TextDetector {
+ public:
+  virtual ~TextDetector() = default;
+  // The lines found, in no particular order; absent when detection failed or
+  // `abandoned` became true.
+  virtual std::optional<std::vector<TextBox>> detect(const RasterImage& image,
+                                                     const std::atomic<bool>& abandoned) = 0;
+};
+
+// One line read: its text and the probability that it is read right.
+struct LineReading {
+  std::string text;
+  float confidence = 0.0F;
+};
+
+// Reads the text line that `box` frames on `image`, turned upright.
+class LineReader {
+ public:
+  virtual ~LineReader() = default;
+  // Absent when the line cannot be read.
+  virtual std::optional<LineReading> readLine(const RasterImage& image, const TextBox& box,
+                                              const std::atomic<bool>& abandoned) = 0;
+};
+
+}  // namespace sorvi
