@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "recognition/text_detector.h"
+#include "detection/text_detector.h"
 
 namespace sorvi {
 

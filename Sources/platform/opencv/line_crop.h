@@ -2,7 +2,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "recognition/text_detector.h"
+#include "detection/text_detector.h"
 
 namespace sorvi {
 

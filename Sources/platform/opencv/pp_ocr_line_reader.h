@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "recognition/text_detector.h"
+#include "detection/text_detector.h"
 
 namespace sorvi {
 

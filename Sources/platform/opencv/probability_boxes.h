@@ -4,7 +4,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "recognition/text_detector.h"
+#include "detection/text_detector.h"
 
 namespace sorvi {
 
