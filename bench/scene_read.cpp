@@ -15,7 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/image_file_source.h"
+#include "platform/images/image_file_source.h"
 #include "platform/opencv/opencv_text_detector.h"
 #include "platform/opencv/pp_ocr_line_reader.h"
 
