@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "detection/reading_order.h"
 #include "detection/scene_reading.h"
 
 namespace sorvi {
@@ -21,9 +22,18 @@ std::optional<int> DetectingEngine::uprightQuarterTurns(const RasterImage& image
   return page_->uprightQuarterTurns(image, abandoned);
 }
 
-std::optional<EngineOutput> DetectingEngine::readDetectedText(const RasterImage& image,
-                                                              const std::atomic<bool>& abandoned) {
-  return readDetectedLines(*detector_, *lineReader_, image, abandoned);
+std::optional<std::size_t> DetectingEngine::detectText(const RasterImage& image,
+                                                       const std::atomic<bool>& abandoned) {
+  lines_.clear();
+  std::optional<std::vector<TextBox>> found = detector_->detect(image, abandoned);
+  if (!found || abandoned) return std::nullopt;
+  lines_ = inReadingOrder(std::move(*found));
+  return lines_.size();
+}
+
+EngineOutput DetectingEngine::readDetectedText(const RasterImage& image,
+                                               const std::atomic<bool>& abandoned) {
+  return readLines(*lineReader_, image, lines_, abandoned);
 }
 
 }  // namespace sorvi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "detection/text_detector.h"
 #include "recognition/text_engine.h"
@@ -17,13 +18,16 @@ class DetectingEngine : public TextEngine {
   EngineOutput recognize(const RasterImage& image, const std::atomic<bool>& abandoned) override;
   std::optional<int> uprightQuarterTurns(const RasterImage& image,
                                          const std::atomic<bool>& abandoned) override;
-  std::optional<EngineOutput> readDetectedText(const RasterImage& image,
-                                               const std::atomic<bool>& abandoned) override;
+  std::optional<std::size_t> detectText(const RasterImage& image,
+                                        const std::atomic<bool>& abandoned) override;
+  EngineOutput readDetectedText(const RasterImage& image,
+                                const std::atomic<bool>& abandoned) override;
 
  private:
   std::unique_ptr<TextEngine> page_;
   std::unique_ptr<TextDetector> detector_;
   std::unique_ptr<LineReader> lineReader_;
+  std::vector<TextBox> lines_;  // found by the last detection
 };
 
 }  // namespace sorvi

@@ -1,17 +1,17 @@
 #pragma once
 
 #include <atomic>
+#include <vector>
 
 #include "detection/text_detector.h"
 #include "recognition/text_engine.h"
 
 namespace sorvi {
 
-// Finds the text lines of `image` with `detector` and reads each with
-// `reader`, in reading order: one observation per line, an unreadable line
-// as an observation without a candidate. Fails when detection fails or the
-// work is abandoned.
-EngineOutput readDetectedLines(TextDetector& detector, LineReader& reader, const RasterImage& image,
-                               const std::atomic<bool>& abandoned);
+// Reads each of `lines` on `image` with `reader`, in the order given: one
+// observation per line, an unreadable line as an observation without a
+// candidate. Fails when the work is abandoned.
+EngineOutput readLines(LineReader& reader, const RasterImage& image,
+                       const std::vector<TextBox>& lines, const std::atomic<bool>& abandoned);
 
 }  // namespace sorvi

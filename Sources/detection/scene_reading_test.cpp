@@ -50,14 +50,6 @@ TEST(ReadingOrder, BandsTopToBottomAndLeftToRightWithinABand) {
   }
 }
 
-struct FakeDetector : TextDetector {
-  std::optional<std::vector<TextBox>> boxes;
-  std::optional<std::vector<TextBox>> detect(const RasterImage&,
-                                             const std::atomic<bool>&) override {
-    return boxes;
-  }
-};
-
 // Reads box N as "line N"; box 0 cannot be read.
 struct FakeReader : LineReader {
   std::optional<LineReading> readLine(const RasterImage&, const TextBox& b,
@@ -67,21 +59,16 @@ struct FakeReader : LineReader {
   }
 };
 
-TEST(SceneReading, EachDetectedLineIsOneObservationInReadingOrder) {
+TEST(SceneReading, EachLineIsOneObservationAndAnUnreadableOneHasNoCandidate) {
   const RasterImage image{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}};
-  FakeDetector detector;
   FakeReader reader;
-  detector.boxes = {box(0, 40, 10, 50, 2), box(0, 20, 10, 30, 0), box(0, 0, 10, 10, 1)};
-  const EngineOutput output = readDetectedLines(detector, reader, image, std::atomic<bool>{false});
+  const std::vector<TextBox> found = {box(0, 0, 10, 10, 1), box(0, 20, 10, 30, 0)};
+  const EngineOutput output = readLines(reader, image, found, std::atomic<bool>{false});
   ASSERT_TRUE(output.results);
-  ASSERT_EQ(output.results->size(), 3U);
+  ASSERT_EQ(output.results->size(), 2U);
   EXPECT_EQ((*output.results)[0].topCandidate, "line 1");
   EXPECT_FALSE((*output.results)[1].topCandidate);
-  EXPECT_EQ((*output.results)[2].topCandidate, "line 2");
-
-  EXPECT_TRUE(readDetectedLines(detector, reader, image, std::atomic<bool>{true}).failed);
-  detector.boxes.reset();
-  EXPECT_TRUE(readDetectedLines(detector, reader, image, std::atomic<bool>{false}).failed);
+  EXPECT_TRUE(readLines(reader, image, found, std::atomic<bool>{true}).failed);
 }
 
 }  // namespace

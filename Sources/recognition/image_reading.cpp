@@ -7,14 +7,14 @@
 namespace sorvi {
 namespace {
 
-// A document: this many characters, most of them trusted. Photos with a
-// sign or two hold far fewer.
+// A document read well: this many characters, most of them trusted. Photos
+// with a sign or two hold far fewer.
 constexpr double kDocumentCharacters = 200;
 constexpr double kDocumentTrustedShare = 0.7;
 
 }  // namespace
 
-bool worthDetectingText(const ReadingYield& page) {
+bool worthReadingDetectedLines(const ReadingYield& page) {
   return page.characters < kDocumentCharacters ||
          page.trustedCharacters < kDocumentTrustedShare * page.characters;
 }
@@ -27,22 +27,26 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
                              const std::atomic<bool>& abandoned,
                              std::chrono::steady_clock::time_point deadline,
                              const std::function<void(const RecognitionOutcome&)>& firstReading) {
+  // Most photos hold no text: the detector alone tells so, cheaper than a
+  // page reading.
+  const std::optional<std::size_t> lines = engine.detectText(image, abandoned);
+  if (abandoned || (lines && *lines == 0)) return {};
+
   const EngineOutput page = readUpright(engine, image, abandoned, deadline, firstReading);
   RecognitionOutcome outcome = condenseObservations(page);
   const ReadingYield pageYield = readingYield(page);
-  if (page.failed || abandoned || !worthDetectingText(pageYield) ||
+  if (!lines || page.failed || abandoned || !worthReadingDetectedLines(pageYield) ||
       std::chrono::steady_clock::now() >= deadline) {
     return outcome;
   }
-  // The page reading is published first, so it stands should the detector
-  // not finish in time.
+  // Published first, so the page reading stands should the lines not be read
+  // in time.
   firstReading(outcome);
-  const std::optional<EngineOutput> detected = engine.readDetectedText(image, abandoned);
-  if (!detected || detected->failed || abandoned ||
-      !detectedTextReadsBetter(readingYield(*detected), pageYield)) {
+  const EngineOutput detected = engine.readDetectedText(image, abandoned);
+  if (detected.failed || abandoned || !detectedTextReadsBetter(readingYield(detected), pageYield)) {
     return outcome;
   }
-  return condenseObservations(*detected);
+  return condenseObservations(detected);
 }
 
 }  // namespace sorvi

@@ -10,19 +10,23 @@
 
 namespace sorvi {
 
-// True when a page reading leaves nothing for a text detector to find: a
-// document read well. Photos, and pages read poorly, are worth the detector.
-bool worthDetectingText(const ReadingYield& page);
+// True when a page reading leaves nothing for the detected lines to add: a
+// document read well. Photos, and pages read poorly, are worth reading line
+// by line.
+bool worthReadingDetectedLines(const ReadingYield& page);
 
 // True when the detected lines read better than the page: more trusted
 // characters.
 bool detectedTextReadsBetter(const ReadingYield& detected, const ReadingYield& page);
 
-// Reads `image` as a page (turned upright when it lies the wrong way up);
-// unless that is a document read well, also reads the lines the engine's
-// detector finds, and keeps whichever reading yields more trusted text.
-// `firstReading` is told the page reading's first outcome as soon as it is
-// known; the detector is not started after `deadline`.
+// Reads `image`: first the engine's text detector looks for lines anywhere
+// on it, and where it finds none the image holds no text and nothing more is
+// done. Otherwise the image is read as a page (turned upright when it lies
+// the wrong way up) and, unless that is a document read well, the detected
+// lines are read one by one; the reading that yields more trusted text
+// stands. Without a detector the page reading stands. `firstReading` is told
+// the page reading as soon as it is known; the lines are not read after
+// `deadline`.
 RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
                              const std::atomic<bool>& abandoned,
                              std::chrono::steady_clock::time_point deadline,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,12 +41,19 @@ class TextEngine {
                                                  const std::atomic<bool>& /*abandoned*/) {
     return std::nullopt;
   }
-  // The text lines that a detector finds anywhere on `image` (signs, labels,
-  // screens: text a page layout analysis misses), each read, in reading
-  // order; absent when the engine has no detector.
-  virtual std::optional<EngineOutput> readDetectedText(const RasterImage& /*image*/,
-                                                       const std::atomic<bool>& /*abandoned*/) {
+  // Looks for text lines anywhere on `image` with a text detector (signs,
+  // labels, screens: text a page layout analysis misses) and keeps them for
+  // readDetectedText. The number of lines found; absent when the engine has
+  // no detector or detection failed.
+  virtual std::optional<std::size_t> detectText(const RasterImage& /*image*/,
+                                                const std::atomic<bool>& /*abandoned*/) {
     return std::nullopt;
+  }
+  // Reads the lines that the last detectText call found on `image`, one
+  // observation per line, in reading order.
+  virtual EngineOutput readDetectedText(const RasterImage& /*image*/,
+                                        const std::atomic<bool>& /*abandoned*/) {
+    return {.failed = true, .results = std::nullopt};
   }
 };
 
