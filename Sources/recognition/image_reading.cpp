@@ -32,11 +32,14 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
   const std::optional<std::size_t> lines = engine.detectText(image, abandoned);
   if (abandoned || (lines && *lines == 0)) return {};
 
-  const EngineOutput page = readUpright(engine, image, abandoned, deadline, firstReading);
+  const UprightReading upright = readUpright(engine, image, abandoned, deadline, firstReading);
+  const EngineOutput& page = upright.output;
   RecognitionOutcome outcome = condenseObservations(page);
   const ReadingYield pageYield = readingYield(page);
-  if (!lines || page.failed || abandoned || !worthReadingDetectedLines(pageYield) ||
-      std::chrono::steady_clock::now() >= deadline) {
+  // A page that had to be turned to read is a document; the lines were found
+  // on it as it lies.
+  if (!lines || page.failed || abandoned || upright.turned ||
+      !worthReadingDetectedLines(pageYield) || std::chrono::steady_clock::now() >= deadline) {
     return outcome;
   }
   // Published first, so the page reading stands should the lines not be read

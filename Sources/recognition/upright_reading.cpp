@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <string_view>
+#include <utility>
 
 #include "recognition/condense_observations.h"
 
@@ -81,10 +82,10 @@ bool worthLookingForOrientation(const ReadingYield& first) {
          first.trustedCharacters < kWellReadShare * first.characters;
 }
 
-EngineOutput readUpright(TextEngine& engine, const RasterImage& image,
-                         const std::atomic<bool>& abandoned,
-                         std::chrono::steady_clock::time_point deadline,
-                         const std::function<void(const RecognitionOutcome&)>& firstReading) {
+UprightReading readUpright(TextEngine& engine, const RasterImage& image,
+                           const std::atomic<bool>& abandoned,
+                           std::chrono::steady_clock::time_point deadline,
+                           const std::function<void(const RecognitionOutcome&)>& firstReading) {
   EngineOutput first = engine.recognize(image, abandoned);
   firstReading(condenseObservations(first));
   const ReadingYield firstYield = readingYield(first);
@@ -93,24 +94,24 @@ EngineOutput readUpright(TextEngine& engine, const RasterImage& image,
   // wait, the first reading stands.
   if (first.failed || abandoned || !worthLookingForOrientation(firstYield) ||
       std::chrono::steady_clock::now() >= deadline) {
-    return first;
+    return {std::move(first)};
   }
   // When the engine cannot tell, upside down is the likeliest cause of a page
   // that reads this poorly; the comparison below guards against a wrong guess.
   const int turns = engine.uprightQuarterTurns(image, abandoned).value_or(2) % 4;
   if (turns == 0 || abandoned) {
-    return first;
+    return {std::move(first)};
   }
   try {
     EngineOutput upright = engine.recognize(turnedClockwise(image, turns), abandoned);
     if (!upright.failed && !abandoned &&
         readingYield(upright).trustedCharacters > firstYield.trustedCharacters) {
-      return upright;
+      return {std::move(upright), true};
     }
   } catch (const std::exception&) {
     // No memory for the turned copy: the first reading stands.
   }
-  return first;
+  return {std::move(first)};
 }
 
 }  // namespace sorvi

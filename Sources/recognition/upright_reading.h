@@ -30,10 +30,14 @@ bool worthLookingForOrientation(const ReadingYield& first);
 // tell), reads it turned upright and keeps the reading that yields more
 // trusted text. `firstReading` is told the first outcome as soon as it is
 // known, so that a caller who runs out of time for the rest can still use it;
-// nothing more is started after `deadline`. Returns the reading kept.
-EngineOutput readUpright(TextEngine& engine, const RasterImage& image,
-                         const std::atomic<bool>& abandoned,
-                         std::chrono::steady_clock::time_point deadline,
-                         const std::function<void(const RecognitionOutcome&)>& firstReading);
+// nothing more is started after `deadline`.
+struct UprightReading {
+  EngineOutput output;  // the reading kept
+  bool turned = false;  // read from the image turned upright
+};
+UprightReading readUpright(TextEngine& engine, const RasterImage& image,
+                           const std::atomic<bool>& abandoned,
+                           std::chrono::steady_clock::time_point deadline,
+                           const std::function<void(const RecognitionOutcome&)>& firstReading);
 
 }  // namespace sorvi

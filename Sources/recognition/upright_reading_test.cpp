@@ -63,9 +63,11 @@ TEST(UprightReading, SearchesOnlyPagesThatReadPoorlyAndKeepsTheBetterReading) {
     engine.first = c.first;
     engine.turns = c.turns;
     int told = 0;
-    const RecognitionOutcome outcome = condenseObservations(readUpright(
-        engine, upsideDown(), std::atomic<bool>{false}, std::chrono::steady_clock::now() + 1h,
-        [&](const RecognitionOutcome&) { ++told; }));
+    const UprightReading reading = readUpright(engine, upsideDown(), std::atomic<bool>{false},
+                                               std::chrono::steady_clock::now() + 1h,
+                                               [&](const RecognitionOutcome&) { ++told; });
+    const RecognitionOutcome outcome = condenseObservations(reading.output);
+    EXPECT_EQ(reading.turned, c.upright);
     EXPECT_EQ(engine.readings, c.readings);
     EXPECT_EQ(engine.searches, c.searches);
     EXPECT_EQ(told, 1);
