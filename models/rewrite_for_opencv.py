@@ -33,7 +33,7 @@ REC = "ch_PP-OCRv4_rec_infer.onnx"
 KEYS = "ppocr_keys_v1.txt"
 # Text lines are resized to height 48 and padded to the smallest bucket that
 # holds them; wider lines are read in overlapping chunks of the widest.
-WIDTHS = (320, 640, 1280)
+WIDTHS = (160, 320, 480, 640, 960)
 REC_HEIGHT = 48
 
 
