@@ -7,20 +7,25 @@
 namespace sorvi {
 namespace {
 
-// A document read well: this many characters, most of them trusted. Photos
-// with a sign or two hold far fewer.
-constexpr double kDocumentCharacters = 200;
-constexpr double kDocumentTrustedShare = 0.7;
+// A page read well: this many characters trusted, and this share of all it
+// read. Tesseract keeps the reading order of columns, so such a page keeps its
+// reading; photos with a sign or two, receipts photographed or scanned and
+// pages in scripts the model reads poorly fall short.
+constexpr double kWellReadCharacters = 40;
+constexpr double kWellReadShare = 0.8;
+// The detected lines stand only when they yield clearly more: on a page that
+// both read about as well, the page reading's order and spacing are better.
+constexpr double kDetectedMargin = 1.07;
 
 }  // namespace
 
 bool worthReadingDetectedLines(const ReadingYield& page) {
-  return page.characters < kDocumentCharacters ||
-         page.trustedCharacters < kDocumentTrustedShare * page.characters;
+  return page.trustedCharacters < kWellReadCharacters ||
+         page.trustedCharacters < kWellReadShare * page.characters;
 }
 
 bool detectedTextReadsBetter(const ReadingYield& detected, const ReadingYield& page) {
-  return detected.trustedCharacters > page.trustedCharacters;
+  return detected.trustedCharacters > kDetectedMargin * page.trustedCharacters;
 }
 
 RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,

@@ -15,8 +15,8 @@ namespace sorvi {
 // by line.
 bool worthReadingDetectedLines(const ReadingYield& page);
 
-// True when the detected lines read better than the page: more trusted
-// characters.
+// True when the detected lines read clearly better than the page: more
+// trusted characters by a margin.
 bool detectedTextReadsBetter(const ReadingYield& detected, const ReadingYield& page);
 
 // Reads `image`: first the engine's text detector looks for lines anywhere
