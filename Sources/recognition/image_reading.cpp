@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "recognition/condense_observations.h"
+#include "recognition/paper_share.h"
 
 namespace sorvi {
 namespace {
@@ -16,6 +17,9 @@ constexpr double kWellReadShare = 0.8;
 // The detected lines stand only when they yield clearly more: on a page that
 // both read about as well, the page reading's order and spacing are better.
 constexpr double kDetectedMargin = 1.07;
+// Scans and rendered pages are at least this share paper; photos, even of a
+// sign or a poster, seldom are.
+constexpr double kPaperShare = 0.6;
 
 }  // namespace
 
@@ -32,10 +36,15 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
                              const std::atomic<bool>& abandoned,
                              std::chrono::steady_clock::time_point deadline,
                              const std::function<void(const RecognitionOutcome&)>& firstReading) {
-  // Most photos hold no text: the detector alone tells so, cheaper than a
-  // page reading.
-  const std::optional<std::size_t> lines = engine.detectText(image, abandoned);
-  if (abandoned || (lines && *lines == 0)) return {};
+  // Most photos hold no text, and the detector alone tells so, cheaper than a
+  // page reading. Pages are mostly read well as pages: they ask the detector
+  // only when they are not.
+  const bool paper = paperShare(image) >= kPaperShare;
+  std::optional<std::size_t> lines;
+  if (!paper) {
+    lines = engine.detectText(image, abandoned);
+    if (abandoned || (lines && *lines == 0)) return {};
+  }
 
   const UprightReading upright = readUpright(engine, image, abandoned, deadline, firstReading);
   const EngineOutput& page = upright.output;
@@ -43,13 +52,15 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
   const ReadingYield pageYield = readingYield(page);
   // A page that had to be turned to read is a document; the lines were found
   // on it as it lies.
-  if (!lines || page.failed || abandoned || upright.turned ||
-      !worthReadingDetectedLines(pageYield) || std::chrono::steady_clock::now() >= deadline) {
+  if (page.failed || abandoned || upright.turned || !worthReadingDetectedLines(pageYield) ||
+      std::chrono::steady_clock::now() >= deadline) {
     return outcome;
   }
   // Published first, so the page reading stands should the lines not be read
   // in time.
   firstReading(outcome);
+  if (paper) lines = engine.detectText(image, abandoned);
+  if (!lines || *lines == 0 || abandoned) return outcome;
   const EngineOutput detected = engine.readDetectedText(image, abandoned);
   if (detected.failed || abandoned || !detectedTextReadsBetter(readingYield(detected), pageYield)) {
     return outcome;

@@ -19,12 +19,12 @@ bool worthReadingDetectedLines(const ReadingYield& page);
 // trusted characters by a margin.
 bool detectedTextReadsBetter(const ReadingYield& detected, const ReadingYield& page);
 
-// Reads `image`: first the engine's text detector looks for lines anywhere
-// on it, and where it finds none the image holds no text and nothing more is
-// done. Otherwise the image is read as a page (turned upright when it lies
-// the wrong way up) and, unless that is a document read well, the detected
-// lines are read one by one; the reading that yields more trusted text
-// stands. Without a detector the page reading stands. `firstReading` is told
+// Reads `image` as a page (turned upright when it lies the wrong way up)
+// and, unless that is a page read well, reads one by one the lines that the
+// engine's text detector finds anywhere on it; the reading that yields more
+// trusted text stands. An image that is not mostly paper goes to the detector
+// first, and where it finds no line the image holds no text: nothing more is
+// done. Without a detector the page reading stands. `firstReading` is told
 // the page reading as soon as it is known; the lines are not read after
 // `deadline`.
 RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "recognition/condense_observations.h"
+#include "recognition/paper_share.h"
 
 namespace sorvi {
 namespace {
@@ -19,6 +20,7 @@ struct FakeEngine : TextEngine {
   EngineOutput page;
   std::optional<EngineOutput> detected;  // absent: no detector
   int pageReadings = 0;
+  int detections = 0;
   int lineReadings = 0;
   EngineOutput recognize(const RasterImage&, const std::atomic<bool>&) override {
     ++pageReadings;
@@ -28,6 +30,7 @@ struct FakeEngine : TextEngine {
     return 0;
   }
   std::optional<std::size_t> detectText(const RasterImage&, const std::atomic<bool>&) override {
+    ++detections;
     if (!detected) return std::nullopt;
     return detected->results ? detected->results->size() : 1;
   }
@@ -37,22 +40,28 @@ struct FakeEngine : TextEngine {
   }
 };
 
-TEST(ImageReading, TheDetectorGatesThePageAndItsLinesStandWhereTheyReadBetter) {
+TEST(ImageReading, TheDetectorGatesPhotosAndItsLinesStandWhereTheyReadBetter) {
   const EngineOutput document = lines(20, "a well read line of a printed page", 0.92F);
   const EngineOutput sign = lines(3, "OPEN DAILY", 0.9F);
   const EngineOutput poor = lines(1, "~", 0.4F);
+  const RasterImage photo{.width = 1, .height = 1, .rgba = {90, 120, 60, 255}};
+  const RasterImage paper{.width = 1, .height = 1, .rgba = {250, 250, 245, 255}};
   // clang-format off
-  struct Case { const char* what; EngineOutput page; std::optional<EngineOutput> detected;
-                bool pastDeadline; int pageReadings, lineReadings; std::string text; }
+  struct Case { const char* what; const RasterImage& image; EngineOutput page;
+                std::optional<EngineOutput> detected; bool pastDeadline;
+                int detections, pageReadings, lineReadings; std::string text; }
   cases[] = {
-      {"no line found: no page reading", poor, lines(0, "", 0), false, 0, 0, ""},
-      {"document read well", document, sign, false, 1, 0, "a well"},
-      {"sign missed by the page", poor, sign, false, 1, 1, "OPEN DAILY"},
-      {"lines read worse", lines(2, "Main Street", 0.8F), lines(1, "Ma1n", 0.5F), false, 1, 1,
-       "Main Street"},
-      {"lines fail", poor, EngineOutput{.failed = true, .results = {}}, false, 1, 1, "~"},
-      {"no detector", poor, std::nullopt, false, 1, 0, "~"},
-      {"past the deadline", poor, sign, true, 1, 0, "~"},
+      {"photo, no line found: no page reading", photo, poor, lines(0, "", 0), false, 1, 0, 0, ""},
+      {"paper, no line found: the page stands", paper, poor, lines(0, "", 0), false, 1, 1, 0, "~"},
+      {"paper read well: no detector", paper, document, sign, false, 0, 1, 0, "a well"},
+      {"photo read well as a page", photo, document, sign, false, 1, 1, 0, "a well"},
+      {"sign missed by the page", photo, poor, sign, false, 1, 1, 1, "OPEN DAILY"},
+      {"paper read poorly", paper, poor, sign, false, 1, 1, 1, "OPEN DAILY"},
+      {"lines read worse", photo, lines(2, "Main Street", 0.8F), lines(1, "Ma1n", 0.5F), false,
+       1, 1, 1, "Main Street"},
+      {"lines fail", photo, poor, EngineOutput{.failed = true, .results = {}}, false, 1, 1, 1, "~"},
+      {"no detector", photo, poor, std::nullopt, false, 1, 1, 0, "~"},
+      {"past the deadline", paper, poor, sign, true, 0, 1, 0, "~"},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -63,9 +72,9 @@ TEST(ImageReading, TheDetectorGatesThePageAndItsLinesStandWhereTheyReadBetter) {
     RecognitionOutcome published;
     const auto deadline = std::chrono::steady_clock::now() + (c.pastDeadline ? -1s : 1h);
     const RecognitionOutcome outcome =
-        readImage(engine, RasterImage{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}},
-                  std::atomic<bool>{false}, deadline,
+        readImage(engine, c.image, std::atomic<bool>{false}, deadline,
                   [&](const RecognitionOutcome& first) { published = first; });
+    EXPECT_EQ(engine.detections, c.detections);
     EXPECT_EQ(engine.pageReadings, c.pageReadings);
     EXPECT_EQ(engine.lineReadings, c.lineReadings);
     EXPECT_EQ(outcome.text.value_or("").substr(0, c.text.size()), c.text);
@@ -74,6 +83,25 @@ TEST(ImageReading, TheDetectorGatesThePageAndItsLinesStandWhereTheyReadBetter) {
     if (c.pageReadings > 0) {
       EXPECT_EQ(published.text, condenseObservations(c.page).text);
     }
+  }
+}
+
+TEST(PaperShare, LightGreyPixelsArePaperColoursAndDarkOnesAreNot) {
+  // clang-format off
+  struct Case { std::vector<std::uint8_t> rgba; double share; }
+  cases[] = {
+      {{255, 255, 255, 255}, 1.0},
+      {{200, 196, 190, 255}, 1.0},    // yellowed paper
+      {{255, 230, 0, 255}, 0.0},      // a bright yellow sign
+      {{40, 40, 40, 255}, 0.0},
+      {{0, 0, 0, 0}, 1.0},            // transparent: over white
+      {{255, 255, 255, 255, 10, 10, 10, 255}, 0.5},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const RasterImage image{
+        .width = static_cast<int>(c.rgba.size() / 4), .height = 1, .rgba = c.rgba};
+    EXPECT_DOUBLE_EQ(paperShare(image), c.share) << int(c.rgba[0]);
   }
 }
 
