@@ -27,7 +27,7 @@ std::optional<std::size_t> DetectingEngine::detectText(const RasterImage& image,
   lines_.clear();
   std::optional<std::vector<TextBox>> found = detector_->detect(image, abandoned);
   if (!found || abandoned) return std::nullopt;
-  lines_ = inReadingOrder(std::move(*found));
+  lines_ = inReadingOrder(*found);
   return lines_.size();
 }
 

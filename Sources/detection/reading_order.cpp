@@ -32,14 +32,14 @@ float verticalOverlap(const Extent& a, const Extent& b) {
 
 }  // namespace
 
-std::vector<TextBox> inReadingOrder(std::vector<TextBox> boxes) {
+std::vector<TextBox> inReadingOrder(const std::vector<TextBox>& boxes) {
   struct Placed {
     TextBox box;
     Extent extent;
   };
   std::vector<Placed> placed;
   placed.reserve(boxes.size());
-  for (TextBox& box : boxes) {
+  for (const TextBox& box : boxes) {
     placed.push_back({box, extentOf(box)});
   }
   std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {

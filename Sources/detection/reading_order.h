@@ -10,6 +10,6 @@ namespace sorvi {
 // left to right. A box joins a band when most of its height lies within the
 // band's, so a tilted sign's words stay on one line while stacked lines do not
 // merge.
-std::vector<TextBox> inReadingOrder(std::vector<TextBox> boxes);
+std::vector<TextBox> inReadingOrder(const std::vector<TextBox>& boxes);
 
 }  // namespace sorvi
