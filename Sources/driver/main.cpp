@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "driver/termination.h"
 #include "output/json_encoder.h"
 #include "output/line_sink.h"
 #include "output/output.h"
@@ -25,13 +26,16 @@ std::string ownPath() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A reader that goes away must not kill us with a signal mid-line.
+  // A worker that died must not take us with it when we write to it; a
+  // reader that went away is told by the failed write to standard output.
   std::signal(SIGPIPE, SIG_IGN);
+  sorvi::endWorkersOnTerminationSignals();
 
   const sorvi::JsonEncoder encoder;
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
-  sorvi::StdoutLineSink sink;
+  // Nobody reads what is left to do: stop at once, as a filter does.
+  sorvi::StdoutLineSink sink([] { sorvi::endWorkersAndDie(SIGPIPE); });
   sorvi::Output output(encoder, sink);
   const std::string worker = sorvi::workerProgram(
       ownPath(), [](const std::string& path) { return ::access(path.c_str(), X_OK) == 0; });
