@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "driver/driver.h"
-#include "driver/termination.h"
 #include "output/json_encoder.h"
 #include "output/line_sink.h"
 #include "output/output.h"
 #include "workers/parallel_pipelines.h"
 #include "workers/pixel_count_probe.h"
+#include "workers/termination.h"
 #include "workers/worker_setup.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "driver/termination.h"
+#include "workers/termination.h"
 
 #include <unistd.h>
 
