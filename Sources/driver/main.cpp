@@ -27,14 +27,15 @@ std::string ownPath() {
 
 int main(int argc, char** argv) {
   // A worker that died must not take us with it when we write to it; a
-  // reader that went away is told by the failed write to standard output.
+  // reader that went away shows as a failed write to standard output.
   std::signal(SIGPIPE, SIG_IGN);
   sorvi::endWorkersOnTerminationSignals();
 
   const sorvi::JsonEncoder encoder;
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
-  // Nobody reads what is left to do: stop at once, as a filter does.
+  // Once a line cannot be written nobody reads the rest: stop at once, as a
+  // filter does.
   sorvi::StdoutLineSink sink([] { sorvi::endWorkersAndDie(SIGPIPE); });
   sorvi::Output output(encoder, sink);
   const std::string worker = sorvi::workerProgram(
