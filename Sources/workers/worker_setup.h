@@ -25,7 +25,9 @@ int availableCpus();
 std::string workerProgram(std::string_view toolPath,
                           const std::function<bool(const std::string&)>& exists);
 
-// A worker process of `program` with this process's environment.
+// A worker process of `program` with this process's environment, told our
+// pid so that it dies with us. It dies when the thread that starts it ends,
+// so only a thread that lasts as long as the process may start it.
 std::unique_ptr<WorkerProcess> makeWorkerProcess(const std::string& program);
 
 }  // namespace sorvi
