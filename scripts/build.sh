@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Builds into build/ (or build-asan/ with "asan"), installing what is missing.
+# Builds into build/ (RelWithDebInfo), build-asan/ with "asan" (Debug, with
+# the sanitizers) or build-release/ with "release" (Release, as a packager
+# builds), installing what is missing. Warnings are errors here; a user's or
+# a packager's build only shows them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
-if [[ "${1:-}" == "asan" ]]; then
-  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSORVI_SANITIZE=ON
-  cmake --build build-asan -j"$(nproc)"
-else
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build build -j"$(nproc)"
-fi
+case "${1:-}" in
+  asan) dir=build-asan options=(-DCMAKE_BUILD_TYPE=Debug -DSORVI_SANITIZE=ON) ;;
+  release) dir=build-release options=(-DCMAKE_BUILD_TYPE=Release) ;;
+  *) dir=build options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+esac
+cmake -S . -B "$dir" "${options[@]}" -DSORVI_WERROR=ON
+cmake --build "$dir" -j"$(nproc)"

@@ -8,9 +8,10 @@ cd "$(dirname "$0")/.."
 seconds="${1:-20}"
 bash scripts/install-deps.sh
 
-# -O1 with line tables: quick to build, fast enough to run, readable stacks.
+# -O1 with line tables: quick to build, fast enough to run, readable stacks;
+# clang's warnings are errors here too.
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -gline-tables-only" \
-  -DCMAKE_CXX_COMPILER=clang++ -DSORVI_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++ -DSORVI_FUZZ=ON -DBUILD_TESTING=OFF -DSORVI_WERROR=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target sorvi_fuzzers
 
 while read -r target; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package from BUILD (build/ unless given), installs it with
-# apt-get, checks the installed tool on the samples against the built one,
-# and removes it again. The package is removed on failure too.
+# apt-get, checks that its programs are hardened and the installed tool on the
+# samples against the built one, and removes it again. The package is removed
+# on failure too.
 set -euo pipefail
 trap 'echo "package-test: failed at line $LINENO" >&2' ERR
 cd "$(dirname "$0")/.."
@@ -36,6 +37,17 @@ trap 'exit 130' INT TERM HUP
 quiet "${apt[@]}" install "$deb"
 
 [[ -z "$(man --warnings sorvi-ocr 2>&1 >/dev/null)" && -f /usr/share/man/man1/sorvi-ocr.1.gz ]]
+# Both programs are hardened: position-independent, full RELRO, a stack
+# protector; the worker with FORTIFY_SOURCE checks (the tool itself calls no
+# libc function that has them).
+worker=/usr/libexec/sorvi-ocr/sorvi-ocr-worker
+for program in /usr/bin/sorvi-ocr "$worker"; do
+  [[ "$(readelf -hW "$program")" =~ Type:\ *DYN ]] || { echo "not PIE: $program"; exit 1; }
+  [[ "$(readelf -lW "$program")" == *GNU_RELRO* ]] || { echo "no RELRO: $program"; exit 1; }
+  [[ "$(readelf -dW "$program")" == *BIND_NOW* ]] || { echo "no BIND_NOW: $program"; exit 1; }
+  [[ "$(nm -D "$program")" == *" __stack_chk_fail@"* ]] || { echo "no stack protector: $program"; exit 1; }
+done
+[[ "$(nm -D "$worker")" =~ \ __[a-z0-9_]+_chk@ ]] || { echo "no FORTIFY_SOURCE: $worker"; exit 1; }
 samples=(samples/*)
 /usr/bin/sorvi-ocr "${samples[@]}" >"$work/installed"
 "$build/sorvi-ocr" "${samples[@]}" >"$work/built"

@@ -11,16 +11,21 @@
 #include "output/output.h"
 #include "workers/parallel_pipelines.h"
 #include "workers/pixel_count_probe.h"
+#include "workers/termination.h"
 #include "workers/worker_setup.h"
 
 int main(int argc, char** argv) {
-  // A reader that goes away must not kill us with a signal mid-line.
+  // A worker that died must not take us with it when we write to it; a
+  // reader that went away shows as a failed write to standard output.
   std::signal(SIGPIPE, SIG_IGN);
+  sorvi::endWorkersOnTerminationSignals();
 
   const sorvi::JsonEncoder encoder;
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
-  sorvi::StdoutLineSink sink;
+  // Once a line cannot be written nobody reads the rest: stop at once, as a
+  // filter does.
+  sorvi::StdoutLineSink sink([] { sorvi::endWorkersAndDie(SIGPIPE); });
   sorvi::Output output(encoder, sink);
   const std::string worker = sorvi::workerProgram(
       sorvi::ownProgramPath(),

@@ -1,21 +1,29 @@
 #include "output/line_sink.h"
 
+#include <poll.h>
 #include <unistd.h>
 #include <cerrno>
 
 namespace sorvi {
 namespace {
 
-void writeAll(int fd, const char* data, size_t size) {
+bool writeAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return;
+    if (written > 0) {
+      data += written;
+      size -= static_cast<size_t>(written);
+    } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A non-blocking descriptor handed down to us: wait until the reader
+      // makes room, or is gone.
+      pollfd ready{fd, POLLOUT, 0};
+      if (::poll(&ready, 1, -1) < 0 && errno != EINTR) return false;
+      if ((ready.revents & (POLLERR | POLLNVAL)) != 0) return false;
+    } else if (written == 0 || errno != EINTR) {
+      return false;
     }
-    data += written;
-    size -= static_cast<size_t>(written);
   }
+  return true;
 }
 
 }  // namespace
@@ -27,7 +35,7 @@ void StdoutLineSink::writeLine(std::string_view line) {
   buffer.reserve(line.size() + 1);
   buffer.append(line);
   buffer += '\n';
-  writeAll(STDOUT_FILENO, buffer.data(), buffer.size());
+  if (!writeAll(STDOUT_FILENO, buffer.data(), buffer.size())) outputCut_();
 }
 
 }  // namespace sorvi

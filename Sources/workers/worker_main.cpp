@@ -1,3 +1,3 @@
 #include "workers/worker_service.h"
 
-int main() { return sorvi::runWorkerProcess(); }
+int main(int argc, char** argv) { return sorvi::runWorkerProcess(argc > 1 ? argv[1] : ""); }

@@ -6,8 +6,13 @@
 #include <unistd.h>
 #include <csignal>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <utility>
+
+#include "workers/worker_setup.h"
 
 namespace sorvi {
 namespace {
@@ -23,6 +28,26 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 void closeIfOpen(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
+}
+
+// The running workers, for a signal handler to kill: lock-free, of fixed
+// size. A pid leaves before it is reaped, so it never names another process.
+std::array<std::atomic<pid_t>, kMaxJobs> liveWorkers{};
+static_assert(std::atomic<pid_t>::is_always_lock_free);
+
+void recordWorker(pid_t pid) {
+  for (auto& entry : liveWorkers) {
+    pid_t free = 0;
+    if (entry.compare_exchange_strong(free, pid)) return;
+  }
+  // No room: the worker still dies with us by its parent-death signal.
+}
+
+void forgetWorker(pid_t pid) {
+  for (auto& entry : liveWorkers) {
+    pid_t recorded = pid;
+    if (entry.compare_exchange_strong(recorded, 0)) return;
+  }
 }
 
 }  // namespace
@@ -79,6 +104,7 @@ bool WorkerProcess::start() {
     return false;
   }
   pid_ = pid;
+  recordWorker(pid);
   requestFd_ = requests[1];
   eventFd_ = events[0];
   return true;
@@ -89,10 +115,35 @@ void WorkerProcess::stop() {
   closeIfOpen(eventFd_);
   if (pid_ > 0) {
     ::kill(pid_, SIGKILL);
+    forgetWorker(pid_);
     while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
   }
   pid_ = -1;
+}
+
+void killAllWorkers() noexcept {
+  for (auto& entry : liveWorkers) {
+    if (const pid_t pid = entry.load(); pid > 0) ::kill(pid, SIGKILL);
+  }
+  // Reaped here, so whoever waits for the tool finds its workers gone too.
+  // A worker stuck in the kernel does not hold the tool for more than 2 s.
+  const timespec pause{0, 2'000'000};
+  for (int round = 0; round < 1000; ++round) {
+    bool left = false;
+    for (auto& entry : liveWorkers) {
+      const pid_t pid = entry.load();
+      if (pid <= 0) continue;
+      const pid_t reaped = ::waitpid(pid, nullptr, WNOHANG);
+      if (reaped == pid || (reaped < 0 && errno != EINTR)) {
+        entry.store(0);
+      } else {
+        left = true;
+      }
+    }
+    if (!left) return;
+    ::nanosleep(&pause, nullptr);
+  }
 }
 
 }  // namespace sorvi

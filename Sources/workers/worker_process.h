@@ -33,4 +33,8 @@ class WorkerProcess {
   int eventFd_ = -1;
 };
 
+// Kills every worker process still running and waits a moment for each to
+// be gone. Safe in a signal handler; the tool calls it just before it dies.
+void killAllWorkers() noexcept;
+
 }  // namespace sorvi

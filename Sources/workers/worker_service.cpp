@@ -1,7 +1,11 @@
 #include "workers/worker_service.h"
 
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <string>
 
 #include "output/json_encoder.h"
 #include "output/output.h"
@@ -64,10 +68,13 @@ void serveRequests(int requestFd, int eventFd, WorkerUnits& units) {
   }
 }
 
-int runWorkerProcess() {
+int runWorkerProcess(std::string_view parent) {
   // Only the tool starts us, with its pipes on these descriptors; run by
   // hand we have nothing to serve.
   if (!isPipe(kWorkerRequestFd) || !isPipe(kWorkerEventFd)) return 2;
+  // We die with the tool, however it ends. A tool that was gone before the
+  // signal was set has left us to another parent: nobody waits for our work.
+  if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || std::to_string(::getppid()) != parent) return 2;
   applyWorkerLimits();
   FrameStepObserver observer(kWorkerEventFd);
   WorkerUnits units(&observer, textModelFolder(ownProgramPath(), [](const std::string& folder) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "workers/step_observer.h"
 #include "workers/worker_units.h"
 
@@ -25,8 +27,9 @@ class FrameStepObserver : public StepObserver {
   int eventFd_;
 };
 
-// The worker process's whole life: limits, libraries loaded, sandbox, then
-// requests served. Returns its exit status.
-int runWorkerProcess();
+// The worker process's whole life: bound to its parent, limits, libraries
+// loaded, sandbox, then requests served. `parent` is the tool's pid, as the
+// tool gave it. Returns its exit status.
+int runWorkerProcess(std::string_view parent);
 
 }  // namespace sorvi

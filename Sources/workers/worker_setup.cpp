@@ -61,8 +61,9 @@ std::string ownProgramPath() {
 std::unique_ptr<WorkerProcess> makeWorkerProcess(const std::string& program) {
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
-  return std::make_unique<WorkerProcess>(program, std::vector<std::string>{"sorvi-ocr-worker"},
-                                         std::move(env));
+  return std::make_unique<WorkerProcess>(
+      program, std::vector<std::string>{"sorvi-ocr-worker", std::to_string(::getpid())},
+      std::move(env));
 }
 
 }  // namespace sorvi

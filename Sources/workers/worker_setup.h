@@ -35,7 +35,9 @@ std::string textModelFolder(std::string_view workerPath,
 // This process's program file; empty when it cannot be told.
 std::string ownProgramPath();
 
-// A worker process of `program` with this process's environment.
+// A worker process of `program` with this process's environment, told our
+// pid so that it dies with us. It dies when the thread that starts it ends,
+// so only a thread that lasts as long as the process may start it.
 std::unique_ptr<WorkerProcess> makeWorkerProcess(const std::string& program);
 
 }  // namespace sorvi
