@@ -5,9 +5,7 @@
 //
 //   sorvi_scene_read [--models DIR] [--max-side N] [--min-confidence C] IMAGE...
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -15,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "detection/reading_order.h"
 #include "platform/images/image_file_source.h"
 #include "platform/opencv/opencv_text_detector.h"
 #include "platform/opencv/pp_ocr_line_reader.h"
@@ -25,53 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-struct Extent {
-  float top, bottom, left;
-};
-
-Extent extentOf(const sorvi::TextBox& box) {
-  Extent e{box.corners[0].y, box.corners[0].y, box.corners[0].x};
-  for (const auto& p : box.corners) {
-    e = {std::min(e.top, p.y), std::max(e.bottom, p.y), std::min(e.left, p.x)};
-  }
-  return e;
-}
-
-// Top to bottom in bands of boxes that overlap vertically by more than half
-// the shorter one's height; left to right within a band.
-std::vector<sorvi::TextBox> inReadingOrder(std::vector<sorvi::TextBox> boxes) {
-  std::sort(boxes.begin(), boxes.end(), [](const auto& a, const auto& b) {
-    const Extent p = extentOf(a);
-    const Extent q = extentOf(b);
-    return p.top != q.top ? p.top < q.top : p.left < q.left;
-  });
-  struct Band {
-    float top, bottom;
-    std::vector<sorvi::TextBox> boxes;
-  };
-  std::vector<Band> bands;
-  for (const auto& box : boxes) {
-    const Extent e = extentOf(box);
-    const auto band = std::find_if(bands.begin(), bands.end(), [&e](const Band& b) {
-      const float overlap = std::min(e.bottom, b.bottom) - std::max(e.top, b.top);
-      return overlap > 0.5F * std::min(e.bottom - e.top, b.bottom - b.top);
-    });
-    if (band == bands.end()) {
-      bands.push_back({e.top, e.bottom, {box}});
-    } else {
-      band->boxes.push_back(box);
-    }
-  }
-  std::vector<sorvi::TextBox> ordered;
-  for (auto& band : bands) {
-    std::stable_sort(band.boxes.begin(), band.boxes.end(), [](const auto& a, const auto& b) {
-      return extentOf(a).left < extentOf(b).left;
-    });
-    ordered.insert(ordered.end(), band.boxes.begin(), band.boxes.end());
-  }
-  return ordered;
 }
 
 }  // namespace
@@ -115,7 +67,7 @@ int main(int argc, char** argv) try {
     const auto readStart = Clock::now();
     std::string text;
     nlohmann::json lines = nlohmann::json::array();
-    for (const sorvi::TextBox& box : inReadingOrder(*boxes)) {
+    for (const sorvi::TextBox& box : sorvi::inReadingOrder(*boxes)) {
       const auto line = reader->readLine(*image, box, abandoned);
       nlohmann::json corners = nlohmann::json::array();
       for (const auto& corner : box.corners) {

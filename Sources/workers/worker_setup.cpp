@@ -28,27 +28,29 @@ int availableCpus() {
 
 namespace {
 
-std::string folderOf(std::string_view path) {
-  const size_t slash = path.rfind('/');
-  return std::string(slash == std::string_view::npos ? "." : path.substr(0, slash));
+// `installed` relative to the folder of `program` when `exists` says it is
+// there, otherwise `built` beside the program, as in the build tree.
+std::string installedOrBuilt(std::string_view program, std::string_view installed,
+                             std::string_view built,
+                             const std::function<bool(const std::string&)>& exists) {
+  const size_t slash = program.rfind('/');
+  const std::string folder(slash == std::string_view::npos ? "." : program.substr(0, slash));
+  std::string path = folder + "/" + std::string(installed);
+  if (exists(path)) return path;
+  return folder + "/" + std::string(built);
 }
 
 }  // namespace
 
 std::string workerProgram(std::string_view toolPath,
                           const std::function<bool(const std::string&)>& exists) {
-  const std::string folder = folderOf(toolPath);
-  std::string installed = folder + "/../libexec/sorvi-ocr/sorvi-ocr-worker";
-  if (exists(installed)) return installed;
-  return folder + "/sorvi-ocr-worker";
+  return installedOrBuilt(toolPath, "../libexec/sorvi-ocr/sorvi-ocr-worker", "sorvi-ocr-worker",
+                          exists);
 }
 
 std::string textModelFolder(std::string_view workerPath,
                             const std::function<bool(const std::string&)>& exists) {
-  const std::string folder = folderOf(workerPath);
-  std::string installed = folder + "/../../share/sorvi-ocr/models";
-  if (exists(installed)) return installed;
-  return folder + "/models";
+  return installedOrBuilt(workerPath, "../../share/sorvi-ocr/models", "models", exists);
 }
 
 std::string ownProgramPath() {
