@@ -32,8 +32,9 @@ std::optional<std::size_t> DetectingEngine::detectText(const RasterImage& image,
 }
 
 EngineOutput DetectingEngine::readDetectedText(const RasterImage& image,
-                                               const std::atomic<bool>& abandoned) {
-  return readLines(*lineReader_, image, lines_, abandoned);
+                                               const std::atomic<bool>& abandoned,
+                                               const SampleJudge& worthReadingRest) {
+  return readLines(*lineReader_, image, lines_, abandoned, worthReadingRest);
 }
 
 }  // namespace sorvi

@@ -20,8 +20,8 @@ class DetectingEngine : public TextEngine {
                                          const std::atomic<bool>& abandoned) override;
   std::optional<std::size_t> detectText(const RasterImage& image,
                                         const std::atomic<bool>& abandoned) override;
-  EngineOutput readDetectedText(const RasterImage& image,
-                                const std::atomic<bool>& abandoned) override;
+  EngineOutput readDetectedText(const RasterImage& image, const std::atomic<bool>& abandoned,
+                                const SampleJudge& worthReadingRest) override;
 
  private:
   std::unique_ptr<TextEngine> page_;

@@ -1,24 +1,48 @@
 #include "detection/scene_reading.h"
 
+#include <cstddef>
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace sorvi {
+namespace {
+
+// Enough lines to tell a page that reads well line by line from one that
+// does not, at a small share of the cost of a long page.
+constexpr std::size_t kSampleLines = 6;
+
+EngineObservation readOne(LineReader& reader, const RasterImage& image, const TextBox& box,
+                          const std::atomic<bool>& abandoned) {
+  std::optional<LineReading> line = reader.readLine(image, box, abandoned);
+  if (!line) return {.isText = true, .confidence = 0.0F, .topCandidate = std::nullopt};
+  return {.isText = true, .confidence = line->confidence, .topCandidate = std::move(line->text)};
+}
+
+}  // namespace
 
 EngineOutput readLines(LineReader& reader, const RasterImage& image,
-                       const std::vector<TextBox>& lines, const std::atomic<bool>& abandoned) {
-  std::vector<EngineObservation> observations;
-  observations.reserve(lines.size());
-  for (const TextBox& box : lines) {
-    if (abandoned) return {.failed = true, .results = std::nullopt};
-    std::optional<LineReading> line = reader.readLine(image, box, abandoned);
-    if (line) {
-      observations.push_back(
-          {.isText = true, .confidence = line->confidence, .topCandidate = std::move(line->text)});
-    } else {
-      observations.push_back({.isText = true, .confidence = 0.0F, .topCandidate = std::nullopt});
+                       const std::vector<TextBox>& lines, const std::atomic<bool>& abandoned,
+                       const SampleJudge& worthReadingRest) {
+  const std::size_t count = lines.size();
+  std::vector<std::optional<EngineObservation>> read(count);
+  if (count > kSampleLines) {
+    EngineOutput sample{.failed = false, .results = std::vector<EngineObservation>{}};
+    for (std::size_t i = 0; i < kSampleLines; ++i) {
+      if (abandoned) return {.failed = true, .results = std::nullopt};
+      const std::size_t index = i * count / kSampleLines;
+      read[index] = readOne(reader, image, lines[index], abandoned);
+      sample.results->push_back(*read[index]);
     }
+    if (abandoned) return {.failed = true, .results = std::nullopt};
+    if (!worthReadingRest(sample)) return {.failed = false, .results = std::nullopt};
+  }
+  std::vector<EngineObservation> observations;
+  observations.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (abandoned) return {.failed = true, .results = std::nullopt};
+    observations.push_back(read[i] ? std::move(*read[i])
+                                   : readOne(reader, image, lines[i], abandoned));
   }
   return {.failed = false, .results = std::move(observations)};
 }

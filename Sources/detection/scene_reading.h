@@ -8,10 +8,13 @@
 
 namespace sorvi {
 
-// Reads each of `lines` on `image` with `reader`, in the order given: one
-// observation per line, an unreadable line as an observation without a
-// candidate. Fails when the work is abandoned.
+// Reads each of `lines` on `image` with `reader`: one observation per line,
+// in the order given, an unreadable line as an observation without a
+// candidate. Of more than a few lines, a sample spread evenly over them is
+// read first and shown to `worthReadingRest`; when it says no, the rest are
+// not read and there are no results. Fails when the work is abandoned.
 EngineOutput readLines(LineReader& reader, const RasterImage& image,
-                       const std::vector<TextBox>& lines, const std::atomic<bool>& abandoned);
+                       const std::vector<TextBox>& lines, const std::atomic<bool>& abandoned,
+                       const SampleJudge& worthReadingRest);
 
 }  // namespace sorvi

@@ -52,8 +52,10 @@ TEST(ReadingOrder, BandsTopToBottomAndLeftToRightWithinABand) {
 
 // Reads box N as "line N"; box 0 cannot be read.
 struct FakeReader : LineReader {
+  std::string read;  // the labels of the boxes read, in the order read
   std::optional<LineReading> readLine(const RasterImage&, const TextBox& b,
                                       const std::atomic<bool>&) override {
+    read += std::to_string(static_cast<int>(b.score));
     if (b.score == 0) return std::nullopt;
     return LineReading{"line " + std::to_string(static_cast<int>(b.score)), 0.8F};
   }
@@ -61,14 +63,37 @@ struct FakeReader : LineReader {
 
 TEST(SceneReading, EachLineIsOneObservationAndAnUnreadableOneHasNoCandidate) {
   const RasterImage image{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}};
+  const SampleJudge never = [](const EngineOutput&) { return false; };
   FakeReader reader;
   const std::vector<TextBox> found = {box(0, 0, 10, 10, 1), box(0, 20, 10, 30, 0)};
-  const EngineOutput output = readLines(reader, image, found, std::atomic<bool>{false});
-  ASSERT_TRUE(output.results);
+  const EngineOutput output = readLines(reader, image, found, std::atomic<bool>{false}, never);
+  ASSERT_TRUE(output.results) << "too few lines to sample";
   ASSERT_EQ(output.results->size(), 2U);
   EXPECT_EQ((*output.results)[0].topCandidate, "line 1");
   EXPECT_FALSE((*output.results)[1].topCandidate);
-  EXPECT_TRUE(readLines(reader, image, found, std::atomic<bool>{true}).failed);
+  EXPECT_TRUE(readLines(reader, image, found, std::atomic<bool>{true}, never).failed);
+}
+
+TEST(SceneReading, ManyLinesAreSampledFirstAndEachIsReadOnce) {
+  const RasterImage image{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}};
+  std::vector<TextBox> found;
+  for (int label = 1; label <= 9; ++label) found.push_back(box(0, label * 20.0F, 10, 10, label));
+  for (const bool goOn : {false, true}) {
+    SCOPED_TRACE(goOn);
+    FakeReader reader;
+    std::size_t sampled = 0;
+    const EngineOutput output =
+        readLines(reader, image, found, std::atomic<bool>{false}, [&](const EngineOutput& sample) {
+          sampled = sample.results->size();
+          return goOn;
+        });
+    EXPECT_EQ(sampled, 6U);
+    EXPECT_EQ(reader.read, goOn ? "124578369" : "124578");
+    EXPECT_EQ(output.results.has_value(), goOn);
+    if (goOn) {
+      EXPECT_EQ(output.results->back().topCandidate, "line 9");
+    }
+  }
 }
 
 }  // namespace

@@ -14,6 +14,12 @@ namespace {
 // pages in scripts the model reads poorly fall short.
 constexpr double kWellReadCharacters = 40;
 constexpr double kWellReadShare = 0.8;
+// On paper a short text read with hardly a doubt (a label, a line or two) is
+// read well too; in a photo it may be one sign of several.
+constexpr double kShortTextWellReadShare = 0.9;
+// A sample of the lines that reads no better than the page, and not well
+// either, leaves the page reading standing: the rest are not read.
+constexpr double kSampleMargin = 1.3;
 // The detected lines stand only when they yield clearly more: on a page that
 // both read about as well, the page reading's order and spacing are better.
 constexpr double kDetectedMargin = 1.07;
@@ -23,9 +29,19 @@ constexpr double kPaperShare = 0.6;
 
 }  // namespace
 
-bool worthReadingDetectedLines(const ReadingYield& page) {
-  return page.trustedCharacters < kWellReadCharacters ||
-         page.trustedCharacters < kWellReadShare * page.characters;
+bool worthReadingDetectedLines(const ReadingYield& page, bool paper) {
+  if (page.trustedCharacters < kWellReadShare * page.characters) return true;
+  if (page.trustedCharacters >= kWellReadCharacters) return false;
+  return !paper || page.characters == 0 ||
+         page.trustedCharacters < kShortTextWellReadShare * page.characters;
+}
+
+bool detectedSampleWorthGoingOn(const ReadingYield& sample, const ReadingYield& page) {
+  if (page.characters < kWellReadCharacters) return true;
+  const double sampleShare =
+      sample.characters > 0 ? sample.trustedCharacters / sample.characters : 0;
+  const double pageShare = page.trustedCharacters / page.characters;
+  return sampleShare >= kWellReadShare || sampleShare >= kSampleMargin * pageShare;
 }
 
 bool detectedTextReadsBetter(const ReadingYield& detected, const ReadingYield& page) {
@@ -52,7 +68,7 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
   const ReadingYield pageYield = readingYield(page);
   // A page that had to be turned to read is a document; the lines were found
   // on it as it lies.
-  if (page.failed || abandoned || upright.turned || !worthReadingDetectedLines(pageYield) ||
+  if (page.failed || abandoned || upright.turned || !worthReadingDetectedLines(pageYield, paper) ||
       std::chrono::steady_clock::now() >= deadline) {
     return outcome;
   }
@@ -61,7 +77,10 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
   firstReading(outcome);
   if (paper) lines = engine.detectText(image, abandoned);
   if (!lines || *lines == 0 || abandoned) return outcome;
-  const EngineOutput detected = engine.readDetectedText(image, abandoned);
+  const EngineOutput detected =
+      engine.readDetectedText(image, abandoned, [&](const EngineOutput& sample) {
+        return detectedSampleWorthGoingOn(readingYield(sample), pageYield);
+      });
   if (detected.failed || abandoned || !detectedTextReadsBetter(readingYield(detected), pageYield)) {
     return outcome;
   }

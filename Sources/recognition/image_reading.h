@@ -10,10 +10,15 @@
 
 namespace sorvi {
 
-// True when a page reading leaves nothing for the detected lines to add: a
-// document read well. Photos, and pages read poorly, are worth reading line
-// by line.
-bool worthReadingDetectedLines(const ReadingYield& page);
+// False when a page reading leaves nothing for the detected lines to add: a
+// document read well, or on `paper` a short text read almost without doubt.
+// Photos, and pages read poorly, are worth reading line by line.
+bool worthReadingDetectedLines(const ReadingYield& page, bool paper);
+
+// True when a sample of the detected lines promises more than the page
+// reading gave: it reads well, or clearly better than the page. A page
+// reading of a few characters is no measure.
+bool detectedSampleWorthGoingOn(const ReadingYield& sample, const ReadingYield& page);
 
 // True when the detected lines read clearly better than the page: more
 // trusted characters by a margin.

@@ -34,8 +34,11 @@ struct FakeEngine : TextEngine {
     if (!detected) return std::nullopt;
     return detected->results ? detected->results->size() : 1;
   }
-  EngineOutput readDetectedText(const RasterImage&, const std::atomic<bool>&) override {
+  // The whole reading serves as the sample.
+  EngineOutput readDetectedText(const RasterImage&, const std::atomic<bool>&,
+                                const SampleJudge& worthReadingRest) override {
     ++lineReadings;
+    if (detected->results && !worthReadingRest(*detected)) return {};
     return *detected;
   }
 };
@@ -57,6 +60,14 @@ TEST(ImageReading, TheDetectorGatesPhotosAndItsLinesStandWhereTheyReadBetter) {
       {"photo read well as a page", photo, document, sign, false, 1, 1, 0, "a well"},
       {"sign missed by the page", photo, poor, sign, false, 1, 1, 1, "OPEN DAILY"},
       {"paper read poorly", paper, poor, sign, false, 1, 1, 1, "OPEN DAILY"},
+      {"short text on paper read without doubt", paper, lines(1, "OPEN", 0.95F), sign, false,
+       0, 1, 0, "OPEN"},
+      {"short text in a photo", photo, lines(1, "OPEN", 0.95F), sign, false, 1, 1, 1, "OPEN DAILY"},
+      {"a page that lines read no better stops at the sample", photo,
+       lines(20, "a page in a script both read poorly", 0.6F),
+       lines(20, "a page in a script both read poorly, more", 0.65F), false, 1, 1, 1, "a page in a script both read poorly\n"},
+      {"a page that lines read well", paper, lines(20, "TOTAL 12.50 RM CASH", 0.7F),
+       lines(20, "TOTAL 12.50 RM CASH CHANGE", 0.9F), false, 1, 1, 1, "TOTAL 12.50 RM CASH CHANGE"},
       {"lines read worse", photo, lines(2, "Main Street", 0.8F), lines(1, "Ma1n", 0.5F), false,
        1, 1, 1, "Main Street"},
       {"lines fail", photo, poor, EngineOutput{.failed = true, .results = {}}, false, 1, 1, 1, "~"},

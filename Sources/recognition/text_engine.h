@@ -27,6 +27,10 @@ struct EngineOutput {
   std::optional<std::vector<EngineObservation>> results;
 };
 
+// Judges, from a sample of the detected lines read, whether the rest are
+// worth reading.
+using SampleJudge = std::function<bool(const EngineOutput& sample)>;
+
 // A recognition engine instance. One instance serves one recognition at a
 // time; it may be reused for the next image.
 class TextEngine {
@@ -50,9 +54,12 @@ class TextEngine {
     return std::nullopt;
   }
   // Reads the lines that the last detectText call found on `image`, one
-  // observation per line, in reading order.
+  // observation per line, in reading order. When there are many, a sample
+  // spread over them is read first, and unless `worthReadingRest` holds for
+  // it the rest are not read and there are no results.
   virtual EngineOutput readDetectedText(const RasterImage& /*image*/,
-                                        const std::atomic<bool>& /*abandoned*/) {
+                                        const std::atomic<bool>& /*abandoned*/,
+                                        const SampleJudge& /*worthReadingRest*/) {
     return {.failed = true, .results = std::nullopt};
   }
 };
