@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "detection/page_words.h"
 #include "detection/reading_order.h"
 #include "detection/scene_reading.h"
 
@@ -33,8 +34,9 @@ std::optional<std::size_t> DetectingEngine::detectText(const RasterImage& image,
 
 EngineOutput DetectingEngine::readDetectedText(const RasterImage& image,
                                                const std::atomic<bool>& abandoned,
+                                               const EngineOutput& page,
                                                const SampleJudge& worthReadingRest) {
-  return readLines(*lineReader_, image, lines_, abandoned, worthReadingRest);
+  return readLines(*lineReader_, image, lines_, pageWords(page), abandoned, worthReadingRest);
 }
 
 }  // namespace sorvi

@@ -21,6 +21,7 @@ class DetectingEngine : public TextEngine {
   std::optional<std::size_t> detectText(const RasterImage& image,
                                         const std::atomic<bool>& abandoned) override;
   EngineOutput readDetectedText(const RasterImage& image, const std::atomic<bool>& abandoned,
+                                const EngineOutput& page,
                                 const SampleJudge& worthReadingRest) override;
 
  private:

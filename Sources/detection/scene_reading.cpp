@@ -1,5 +1,7 @@
 #include "detection/scene_reading.h"
 
+#include "detection/page_words.h"
+
 #include <cstddef>
 #include <optional>
 #include <utility>
@@ -13,17 +15,23 @@ namespace {
 constexpr std::size_t kSampleLines = 6;
 
 EngineObservation readOne(LineReader& reader, const RasterImage& image, const TextBox& box,
+                          const std::vector<EngineWord>& pageWords,
                           const std::atomic<bool>& abandoned) {
-  std::optional<LineReading> line = reader.readLine(image, box, abandoned);
-  if (!line) return {.isText = true, .confidence = 0.0F, .topCandidate = std::nullopt};
-  return {.isText = true, .confidence = line->confidence, .topCandidate = std::move(line->text)};
+  std::optional<LineReading> line = lineFromPageWords(box, pageWords);
+  if (!line) line = reader.readLine(image, box, abandoned);
+  EngineObservation observation;
+  if (line) {
+    observation.confidence = line->confidence;
+    observation.topCandidate = std::move(line->text);
+  }
+  return observation;
 }
 
 }  // namespace
 
 EngineOutput readLines(LineReader& reader, const RasterImage& image,
-                       const std::vector<TextBox>& lines, const std::atomic<bool>& abandoned,
-                       const SampleJudge& worthReadingRest) {
+                       const std::vector<TextBox>& lines, const std::vector<EngineWord>& pageWords,
+                       const std::atomic<bool>& abandoned, const SampleJudge& worthReadingRest) {
   const std::size_t count = lines.size();
   std::vector<std::optional<EngineObservation>> read(count);
   if (count > kSampleLines) {
@@ -31,7 +39,7 @@ EngineOutput readLines(LineReader& reader, const RasterImage& image,
     for (std::size_t i = 0; i < kSampleLines; ++i) {
       if (abandoned) return {.failed = true, .results = std::nullopt};
       const std::size_t index = i * count / kSampleLines;
-      read[index] = readOne(reader, image, lines[index], abandoned);
+      read[index] = readOne(reader, image, lines[index], pageWords, abandoned);
       sample.results->push_back(*read[index]);
     }
     if (abandoned) return {.failed = true, .results = std::nullopt};
@@ -42,7 +50,7 @@ EngineOutput readLines(LineReader& reader, const RasterImage& image,
   for (std::size_t i = 0; i < count; ++i) {
     if (abandoned) return {.failed = true, .results = std::nullopt};
     observations.push_back(read[i] ? std::move(*read[i])
-                                   : readOne(reader, image, lines[i], abandoned));
+                                   : readOne(reader, image, lines[i], pageWords, abandoned));
   }
   return {.failed = false, .results = std::move(observations)};
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "detection/page_words.h"
 #include "detection/reading_order.h"
 
 namespace sorvi {
@@ -66,12 +67,12 @@ TEST(SceneReading, EachLineIsOneObservationAndAnUnreadableOneHasNoCandidate) {
   const SampleJudge never = [](const EngineOutput&) { return false; };
   FakeReader reader;
   const std::vector<TextBox> found = {box(0, 0, 10, 10, 1), box(0, 20, 10, 30, 0)};
-  const EngineOutput output = readLines(reader, image, found, std::atomic<bool>{false}, never);
+  const EngineOutput output = readLines(reader, image, found, {}, std::atomic<bool>{false}, never);
   ASSERT_TRUE(output.results) << "too few lines to sample";
   ASSERT_EQ(output.results->size(), 2U);
   EXPECT_EQ((*output.results)[0].topCandidate, "line 1");
   EXPECT_FALSE((*output.results)[1].topCandidate);
-  EXPECT_TRUE(readLines(reader, image, found, std::atomic<bool>{true}, never).failed);
+  EXPECT_TRUE(readLines(reader, image, found, {}, std::atomic<bool>{true}, never).failed);
 }
 
 TEST(SceneReading, ManyLinesAreSampledFirstAndEachIsReadOnce) {
@@ -82,11 +83,11 @@ TEST(SceneReading, ManyLinesAreSampledFirstAndEachIsReadOnce) {
     SCOPED_TRACE(goOn);
     FakeReader reader;
     std::size_t sampled = 0;
-    const EngineOutput output =
-        readLines(reader, image, found, std::atomic<bool>{false}, [&](const EngineOutput& sample) {
-          sampled = sample.results->size();
-          return goOn;
-        });
+    const EngineOutput output = readLines(reader, image, found, {}, std::atomic<bool>{false},
+                                          [&](const EngineOutput& sample) {
+                                            sampled = sample.results->size();
+                                            return goOn;
+                                          });
     EXPECT_EQ(sampled, 6U);
     EXPECT_EQ(reader.read, goOn ? "124578369" : "124578");
     EXPECT_EQ(output.results.has_value(), goOn);
@@ -94,6 +95,49 @@ TEST(SceneReading, ManyLinesAreSampledFirstAndEachIsReadOnce) {
       EXPECT_EQ(output.results->back().topCandidate, "line 9");
     }
   }
+}
+
+EngineWord word(const char* text, float confidence, int left, int top, int right, int bottom) {
+  return {.text = text, .confidence = confidence, .box = {left, top, right, bottom}};
+}
+
+TEST(PageWords, AConfidentlyReadLineKeepsThePageReading) {
+  const TextBox line = box(0, 0, 100, 20, 1);
+  // Read upwards: the text starts at the bottom.
+  const TextBox standing = {.corners = {{{0, 100}, {0, 0}, {20, 0}, {20, 100}}}};
+  // clang-format off
+  struct Case { const char* what; const TextBox& line; std::vector<EngineWord> words;
+                std::optional<std::string> text; }
+  cases[] = {
+      {"words in the order the line reads", line,
+       {word("DAILY", 0.9F, 55, 2, 95, 18), word("OPEN", 0.95F, 5, 2, 50, 18),
+        word("elsewhere", 0.9F, 5, 40, 95, 60)}, "OPEN DAILY"},
+      {"one doubtful word", line, {word("OPEN", 0.95F, 5, 2, 50, 18), word("DA1LY", 0.5F, 55, 2, 95, 18)},
+       std::nullopt},
+      {"part of the line unread", line, {word("OPEN", 0.95F, 5, 2, 50, 18)}, std::nullopt},
+      {"nothing on it", line, {word("elsewhere", 0.9F, 5, 40, 95, 60)}, std::nullopt},
+      {"a line standing on end", standing,
+       {word("DAILY", 0.9F, 2, 5, 18, 45), word("OPEN", 0.9F, 2, 50, 18, 95)}, "OPEN DAILY"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::optional<LineReading> read = lineFromPageWords(c.line, c.words);
+    EXPECT_EQ(read ? std::optional(read->text) : std::nullopt, c.text);
+  }
+  const auto mean = lineFromPageWords(line, cases[0].words);
+  ASSERT_TRUE(mean);
+  EXPECT_FLOAT_EQ(mean->confidence, 0.925F);
+
+  // The reader is not asked for a line the page read.
+  FakeReader reader;
+  const RasterImage image{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}};
+  const EngineOutput output =
+      readLines(reader, image, {line, box(0, 40, 100, 60, 2)}, cases[0].words,
+                std::atomic<bool>{false}, [](const EngineOutput&) { return true; });
+  EXPECT_EQ(reader.read, "");
+  ASSERT_TRUE(output.results);
+  EXPECT_EQ((*output.results)[1].topCandidate, "elsewhere");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace sorvi {
 namespace {
 
 EngineObservation line(std::optional<std::string> text, float confidence, bool isText = true) {
-  return {.isText = isText, .confidence = confidence, .topCandidate = std::move(text)};
+  return {.isText = isText, .confidence = confidence, .topCandidate = std::move(text), .words = {}};
 }
 
 RecognitionOutcome condense(std::vector<EngineObservation> observations) {

@@ -28,7 +28,7 @@ TextEngineFactory engines(const Behaviour& behaviour, std::atomic<int>& made) {
 }
 
 EngineOutput reading(const std::string& text, float confidence) {
-  return {.failed = false, .results = std::vector<EngineObservation>{{true, confidence, text}}};
+  return {.failed = false, .results = std::vector<EngineObservation>{{true, confidence, text, {}}}};
 }
 
 // The image's width tells the fake engine what to do.

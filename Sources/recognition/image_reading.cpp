@@ -78,7 +78,7 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
   if (paper) lines = engine.detectText(image, abandoned);
   if (!lines || *lines == 0 || abandoned) return outcome;
   const EngineOutput detected =
-      engine.readDetectedText(image, abandoned, [&](const EngineOutput& sample) {
+      engine.readDetectedText(image, abandoned, page, [&](const EngineOutput& sample) {
         return detectedSampleWorthGoingOn(readingYield(sample), pageYield);
       });
   if (detected.failed || abandoned || !detectedTextReadsBetter(readingYield(detected), pageYield)) {

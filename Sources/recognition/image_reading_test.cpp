@@ -11,9 +11,10 @@ namespace {
 using namespace std::chrono_literals;
 
 EngineOutput lines(int count, const std::string& text, float confidence) {
-  return {.failed = false,
-          .results = std::vector<EngineObservation>(
-              count, {.isText = true, .confidence = confidence, .topCandidate = text})};
+  return {
+      .failed = false,
+      .results = std::vector<EngineObservation>(
+          count, {.isText = true, .confidence = confidence, .topCandidate = text, .words = {}})};
 }
 
 struct FakeEngine : TextEngine {
@@ -35,7 +36,7 @@ struct FakeEngine : TextEngine {
     return detected->results ? detected->results->size() : 1;
   }
   // The whole reading serves as the sample.
-  EngineOutput readDetectedText(const RasterImage&, const std::atomic<bool>&,
+  EngineOutput readDetectedText(const RasterImage&, const std::atomic<bool>&, const EngineOutput&,
                                 const SampleJudge& worthReadingRest) override {
     ++lineReadings;
     if (detected->results && !worthReadingRest(*detected)) return {};

@@ -12,12 +12,29 @@
 
 namespace sorvi {
 
+// A rectangle on the image, in pixels: left and top inside, right and
+// bottom just past it.
+struct PixelBox {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+};
+
+// One word of an observation, where the engine read it.
+struct EngineWord {
+  std::string text;
+  float confidence = 0.0F;  // 0 to 1
+  PixelBox box;
+};
+
 // One thing the engine found on the image. Only text observations are
 // expected; `isText` false stands for an observation of any other kind.
 struct EngineObservation {
   bool isText = true;
   float confidence = 0.0F;                  // 0 to 1
   std::optional<std::string> topCandidate;  // the best reading, if any
+  std::vector<EngineWord> words;            // its words, when the engine tells them
 };
 
 // What one recognition gives: an error, no results at all, or the
@@ -54,11 +71,14 @@ class TextEngine {
     return std::nullopt;
   }
   // Reads the lines that the last detectText call found on `image`, one
-  // observation per line, in reading order. When there are many, a sample
-  // spread over them is read first, and unless `worthReadingRest` holds for
-  // it the rest are not read and there are no results.
+  // observation per line, in reading order. A line that `page`, a reading
+  // of the same image, read with confidence keeps that reading. When there
+  // are many lines, a sample spread over them is read first, and unless
+  // `worthReadingRest` holds for it the rest are not read and there are no
+  // results.
   virtual EngineOutput readDetectedText(const RasterImage& /*image*/,
                                         const std::atomic<bool>& /*abandoned*/,
+                                        const EngineOutput& /*page*/,
                                         const SampleJudge& /*worthReadingRest*/) {
     return {.failed = true, .results = std::nullopt};
   }

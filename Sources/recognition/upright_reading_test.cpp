@@ -13,9 +13,10 @@ namespace {
 using namespace std::chrono_literals;
 
 EngineOutput lines(int count, const std::string& text, float confidence) {
-  return {.failed = false,
-          .results = std::vector<EngineObservation>(
-              count, {.isText = true, .confidence = confidence, .topCandidate = text})};
+  return {
+      .failed = false,
+      .results = std::vector<EngineObservation>(
+          count, {.isText = true, .confidence = confidence, .topCandidate = text, .words = {}})};
 }
 
 // Reads "upright" only from an image whose first pixel is the marked one;

@@ -160,23 +160,33 @@ class TesseractEngine : public TextEngine {
     tesseract::LTRResultIterator word(*first);
     std::optional<tesseract::LTRResultIterator> lineStart;
     TextLineWords line;
+    std::vector<EngineWord> words;
     const auto endLine = [&] {
       if (!lineStart || isBlankLine(line.text())) return;
       // A word the engine scored below zero was clipped to zero: only the
       // engine's own mean over the line is then right.
       const std::optional<float> mean = line.meanConfidence();
       const float confidence = mean ? *mean : lineStart->Confidence(tesseract::RIL_TEXTLINE);
-      lines.push_back(
-          {.isText = true, .confidence = confidence / 100.0F, .topCandidate = line.text()});
+      lines.push_back({.isText = true,
+                       .confidence = confidence / 100.0F,
+                       .topCandidate = line.text(),
+                       .words = std::move(words)});
     };
     do {
       if (word.IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
         endLine();
         lineStart.emplace(word);
         line = TextLineWords();
+        words.clear();
       }
       const std::unique_ptr<char[]> text(word.GetUTF8Text(tesseract::RIL_WORD));
-      line.add(text ? text.get() : "", word.Confidence(tesseract::RIL_WORD));
+      const float confidence = word.Confidence(tesseract::RIL_WORD);
+      line.add(text ? text.get() : "", confidence);
+      PixelBox box;
+      if (text && !isBlankLine(text.get()) &&
+          word.BoundingBox(tesseract::RIL_WORD, &box.left, &box.top, &box.right, &box.bottom)) {
+        words.push_back({.text = text.get(), .confidence = confidence / 100.0F, .box = box});
+      }
     } while (word.Next(tesseract::RIL_WORD));
     endLine();
     return lines;

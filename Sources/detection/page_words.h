@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "detection/text_detector.h"
+#include "recognition/text_engine.h"
+
+namespace sorvi {
+
+// The words of a page reading, of every text observation.
+std::vector<EngineWord> pageWords(const EngineOutput& page);
+
+// The detected line `box` as the page reading read it: the words whose
+// centres lie in the box, in the order the line reads, when every one of them
+// was read with confidence and together they span most of the line. Their
+// mean confidence is the line's. Absent otherwise: the line is worth reading
+// on its own.
+std::optional<LineReading> lineFromPageWords(const TextBox& box,
+                                             const std::vector<EngineWord>& words);
+
+}  // namespace sorvi
