@@ -43,7 +43,8 @@ EngineOutput readLines(LineReader& reader, const RasterImage& image,
       sample.results->push_back(*read[index]);
     }
     if (abandoned) return {.failed = true, .results = std::nullopt};
-    if (!worthReadingRest(sample)) return {.failed = false, .results = std::nullopt};
+    const double share = static_cast<double>(kSampleLines) / static_cast<double>(count);
+    if (!worthReadingRest(sample, share)) return {.failed = false, .results = std::nullopt};
   }
   std::vector<EngineObservation> observations;
   observations.reserve(count);

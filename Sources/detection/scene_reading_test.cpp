@@ -64,7 +64,7 @@ struct FakeReader : LineReader {
 
 TEST(SceneReading, EachLineIsOneObservationAndAnUnreadableOneHasNoCandidate) {
   const RasterImage image{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}};
-  const SampleJudge never = [](const EngineOutput&) { return false; };
+  const SampleJudge never = [](const EngineOutput&, double) { return false; };
   FakeReader reader;
   const std::vector<TextBox> found = {box(0, 0, 10, 10, 1), box(0, 20, 10, 30, 0)};
   const EngineOutput output = readLines(reader, image, found, {}, std::atomic<bool>{false}, never);
@@ -84,8 +84,9 @@ TEST(SceneReading, ManyLinesAreSampledFirstAndEachIsReadOnce) {
     FakeReader reader;
     std::size_t sampled = 0;
     const EngineOutput output = readLines(reader, image, found, {}, std::atomic<bool>{false},
-                                          [&](const EngineOutput& sample) {
+                                          [&](const EngineOutput& sample, double share) {
                                             sampled = sample.results->size();
+                                            EXPECT_DOUBLE_EQ(share, 6.0 / 9);
                                             return goOn;
                                           });
     EXPECT_EQ(sampled, 6U);
@@ -134,7 +135,7 @@ TEST(PageWords, AConfidentlyReadLineKeepsThePageReading) {
   const RasterImage image{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}};
   const EngineOutput output =
       readLines(reader, image, {line, box(0, 40, 100, 60, 2)}, cases[0].words,
-                std::atomic<bool>{false}, [](const EngineOutput&) { return true; });
+                std::atomic<bool>{false}, [](const EngineOutput&, double) { return true; });
   EXPECT_EQ(reader.read, "");
   ASSERT_TRUE(output.results);
   EXPECT_EQ((*output.results)[1].topCandidate, "elsewhere");

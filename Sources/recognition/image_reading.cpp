@@ -17,8 +17,9 @@ constexpr double kWellReadShare = 0.8;
 // On paper a short text read with hardly a doubt (a label, a line or two) is
 // read well too; in a photo it may be one sign of several.
 constexpr double kShortTextWellReadShare = 0.9;
-// A sample of the lines that reads no better than the page, and not well
-// either, leaves the page reading standing: the rest are not read.
+// A sample of the lines that reads no better than the page, not well either,
+// and promises no more trusted text leaves the page reading standing: the
+// rest are not read.
 constexpr double kSampleMargin = 1.3;
 // The detected lines stand only when they yield clearly more: on a page that
 // both read about as well, the page reading's order and spacing are better.
@@ -36,12 +37,15 @@ bool worthReadingDetectedLines(const ReadingYield& page, bool paper) {
          page.trustedCharacters < kShortTextWellReadShare * page.characters;
 }
 
-bool detectedSampleWorthGoingOn(const ReadingYield& sample, const ReadingYield& page) {
+bool detectedSampleWorthGoingOn(const ReadingYield& sample, double share,
+                                const ReadingYield& page) {
   if (page.characters < kWellReadCharacters) return true;
   const double sampleShare =
       sample.characters > 0 ? sample.trustedCharacters / sample.characters : 0;
   const double pageShare = page.trustedCharacters / page.characters;
-  return sampleShare >= kWellReadShare || sampleShare >= kSampleMargin * pageShare;
+  const double projected = share > 0 ? sample.trustedCharacters / share : 0;
+  return sampleShare >= kWellReadShare || sampleShare >= kSampleMargin * pageShare ||
+         projected >= kSampleMargin * page.trustedCharacters;
 }
 
 bool detectedTextReadsBetter(const ReadingYield& detected, const ReadingYield& page) {
@@ -77,9 +81,9 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
   firstReading(outcome);
   if (paper) lines = engine.detectText(image, abandoned);
   if (!lines || *lines == 0 || abandoned) return outcome;
-  const EngineOutput detected =
-      engine.readDetectedText(image, abandoned, page, [&](const EngineOutput& sample) {
-        return detectedSampleWorthGoingOn(readingYield(sample), pageYield);
+  const EngineOutput detected = engine.readDetectedText(
+      image, abandoned, page, [&](const EngineOutput& sample, double share) {
+        return detectedSampleWorthGoingOn(readingYield(sample), share, pageYield);
       });
   if (detected.failed || abandoned || !detectedTextReadsBetter(readingYield(detected), pageYield)) {
     return outcome;

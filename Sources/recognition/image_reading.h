@@ -15,10 +15,11 @@ namespace sorvi {
 // Photos, and pages read poorly, are worth reading line by line.
 bool worthReadingDetectedLines(const ReadingYield& page, bool paper);
 
-// True when a sample of the detected lines promises more than the page
-// reading gave: it reads well, or clearly better than the page. A page
+// True when a sample of the detected lines, `share` of them all, promises
+// more than the page reading gave: it reads well, or clearly better than the
+// page, or all the lines would yield clearly more trusted characters. A page
 // reading of a few characters is no measure.
-bool detectedSampleWorthGoingOn(const ReadingYield& sample, const ReadingYield& page);
+bool detectedSampleWorthGoingOn(const ReadingYield& sample, double share, const ReadingYield& page);
 
 // True when the detected lines read clearly better than the page: more
 // trusted characters by a margin.

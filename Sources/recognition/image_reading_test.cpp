@@ -39,7 +39,7 @@ struct FakeEngine : TextEngine {
   EngineOutput readDetectedText(const RasterImage&, const std::atomic<bool>&, const EngineOutput&,
                                 const SampleJudge& worthReadingRest) override {
     ++lineReadings;
-    if (detected->results && !worthReadingRest(*detected)) return {};
+    if (detected->results && !worthReadingRest(*detected, 1.0)) return {};
     return *detected;
   }
 };
@@ -66,7 +66,9 @@ TEST(ImageReading, TheDetectorGatesPhotosAndItsLinesStandWhereTheyReadBetter) {
       {"short text in a photo", photo, lines(1, "OPEN", 0.95F), sign, false, 1, 1, 1, "OPEN DAILY"},
       {"a page that lines read no better stops at the sample", photo,
        lines(20, "a page in a script both read poorly", 0.6F),
-       lines(20, "a page in a script both read poorly, more", 0.65F), false, 1, 1, 1, "a page in a script both read poorly\n"},
+       lines(20, "A PAGE IN A SCRIPT BOTH READ POORLY", 0.65F), false, 1, 1, 1, "a page in"},
+      {"lines that find much more go on", photo, lines(3, "a poster read in part", 0.6F),
+       lines(12, "A POSTER READ IN PART", 0.65F), false, 1, 1, 1, "A POSTER"},
       {"a page that lines read well", paper, lines(20, "TOTAL 12.50 RM CASH", 0.7F),
        lines(20, "TOTAL 12.50 RM CASH CHANGE", 0.9F), false, 1, 1, 1, "TOTAL 12.50 RM CASH CHANGE"},
       {"lines read worse", photo, lines(2, "Main Street", 0.8F), lines(1, "Ma1n", 0.5F), false,

@@ -44,9 +44,9 @@ struct EngineOutput {
   std::optional<std::vector<EngineObservation>> results;
 };
 
-// Judges, from a sample of the detected lines read, whether the rest are
-// worth reading.
-using SampleJudge = std::function<bool(const EngineOutput& sample)>;
+// Judges, from a sample of the detected lines read (`share` of them all),
+// whether the rest are worth reading.
+using SampleJudge = std::function<bool(const EngineOutput& sample, double share)>;
 
 // A recognition engine instance. One instance serves one recognition at a
 // time; it may be reused for the next image.
