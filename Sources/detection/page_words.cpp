@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "text/utf8.h"
+
 namespace sorvi {
 namespace {
 
@@ -13,6 +15,10 @@ namespace {
 constexpr float kConfidentWord = 0.8F;
 // Words spanning less of the line leave part of it unread.
 constexpr double kCoveredShare = 0.6;
+// A word box this many heights wide holds at least one character: a page
+// reader that reads a wide word as one or two letters has misread it, however
+// sure it is (a column of short entries read as "i").
+constexpr double kHeightsPerCharacter = 3;
 
 float distance(ImagePoint a, ImagePoint b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
@@ -45,34 +51,41 @@ std::vector<EngineWord> pageWords(const EngineOutput& page) {
 
 std::optional<LineReading> lineFromPageWords(const TextBox& box,
                                              const std::vector<EngineWord>& words) {
+  // The words follow the line the way it reads, which may be down or up the
+  // image when the line stands on end.
+  const float dx = box.corners[1].x - box.corners[0].x;
+  const float dy = box.corners[1].y - box.corners[0].y;
+  const bool upright = std::abs(dx) >= std::abs(dy);
+  const auto length = [upright](const PixelBox& b) {
+    return static_cast<double>(upright ? b.right - b.left : b.bottom - b.top);
+  };
+  const auto thickness = [upright](const PixelBox& b) {
+    return static_cast<double>(upright ? b.bottom - b.top : b.right - b.left);
+  };
+
   std::vector<const EngineWord*> onLine;
+  double span = 0;
   for (const EngineWord& word : words) {
     const float x = static_cast<float>(word.box.left + word.box.right) / 2;
     const float y = static_cast<float>(word.box.top + word.box.bottom) / 2;
     if (!inside(box, x, y)) continue;
-    if (word.confidence < kConfidentWord) return std::nullopt;
+    if (word.confidence < kConfidentWord || length(word.box) > kHeightsPerCharacter *
+                                                                   thickness(word.box) *
+                                                                   visibleCharacters(word.text)) {
+      return std::nullopt;
+    }
     onLine.push_back(&word);
+    span += length(word.box);
   }
-  if (onLine.empty()) return std::nullopt;
+  if (onLine.empty() || span < kCoveredShare * std::max(distance(box.corners[0], box.corners[1]),
+                                                        distance(box.corners[3], box.corners[2]))) {
+    return std::nullopt;
+  }
 
-  // The words follow the line the way it reads, which may be down or up the
-  // image when the line stands on end.
-  const ImagePoint start = box.corners[0];
-  const float dx = box.corners[1].x - start.x;
-  const float dy = box.corners[1].y - start.y;
-  const bool upright = std::abs(dx) >= std::abs(dy);
   const auto along = [&](const EngineWord* word) {
     return dx * static_cast<float>(word->box.left + word->box.right) +
            dy * static_cast<float>(word->box.top + word->box.bottom);
   };
-  double span = 0;
-  for (const EngineWord* word : onLine) {
-    span += upright ? word->box.right - word->box.left : word->box.bottom - word->box.top;
-  }
-  if (span < kCoveredShare * std::max(distance(box.corners[0], box.corners[1]),
-                                      distance(box.corners[3], box.corners[2]))) {
-    return std::nullopt;
-  }
   std::sort(onLine.begin(), onLine.end(),
             [&](const EngineWord* a, const EngineWord* b) { return along(a) < along(b); });
   LineReading line;

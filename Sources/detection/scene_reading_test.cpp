@@ -117,6 +117,7 @@ TEST(PageWords, AConfidentlyReadLineKeepsThePageReading) {
        std::nullopt},
       {"part of the line unread", line, {word("OPEN", 0.95F, 5, 2, 50, 18)}, std::nullopt},
       {"nothing on it", line, {word("elsewhere", 0.9F, 5, 40, 95, 60)}, std::nullopt},
+      {"a wide word read as one letter", line, {word("i", 0.9F, 5, 2, 95, 18)}, std::nullopt},
       {"a line standing on end", standing,
        {word("DAILY", 0.9F, 2, 5, 18, 45), word("OPEN", 0.9F, 2, 50, 18, 95)}, "OPEN DAILY"},
   };

@@ -14,9 +14,6 @@ namespace {
 // pages in scripts the model reads poorly fall short.
 constexpr double kWellReadCharacters = 40;
 constexpr double kWellReadShare = 0.8;
-// On paper a short text read with hardly a doubt (a label, a line or two) is
-// read well too; in a photo it may be one sign of several.
-constexpr double kShortTextWellReadShare = 0.9;
 // A sample of the lines that reads no better than the page, not well either,
 // and promises no more trusted text leaves the page reading standing: the
 // rest are not read.
@@ -30,11 +27,9 @@ constexpr double kPaperShare = 0.6;
 
 }  // namespace
 
-bool worthReadingDetectedLines(const ReadingYield& page, bool paper) {
-  if (page.trustedCharacters < kWellReadShare * page.characters) return true;
-  if (page.trustedCharacters >= kWellReadCharacters) return false;
-  return !paper || page.characters == 0 ||
-         page.trustedCharacters < kShortTextWellReadShare * page.characters;
+bool worthReadingDetectedLines(const ReadingYield& page) {
+  return page.trustedCharacters < kWellReadCharacters ||
+         page.trustedCharacters < kWellReadShare * page.characters;
 }
 
 bool detectedSampleWorthGoingOn(const ReadingYield& sample, double share,
@@ -72,7 +67,7 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
   const ReadingYield pageYield = readingYield(page);
   // A page that had to be turned to read is a document; the lines were found
   // on it as it lies.
-  if (page.failed || abandoned || upright.turned || !worthReadingDetectedLines(pageYield, paper) ||
+  if (page.failed || abandoned || upright.turned || !worthReadingDetectedLines(pageYield) ||
       std::chrono::steady_clock::now() >= deadline) {
     return outcome;
   }

@@ -10,10 +10,10 @@
 
 namespace sorvi {
 
-// False when a page reading leaves nothing for the detected lines to add: a
-// document read well, or on `paper` a short text read almost without doubt.
-// Photos, and pages read poorly, are worth reading line by line.
-bool worthReadingDetectedLines(const ReadingYield& page, bool paper);
+// True when a page reading leaves something for the detected lines to add:
+// photos, short texts (a page reader misses text around what it reads well)
+// and pages read poorly are worth reading line by line.
+bool worthReadingDetectedLines(const ReadingYield& page);
 
 // True when a sample of the detected lines, `share` of them all, promises
 // more than the page reading gave: it reads well, or clearly better than the

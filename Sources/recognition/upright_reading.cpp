@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "recognition/condense_observations.h"
+#include "text/utf8.h"
 
 namespace sorvi {
 namespace {
@@ -18,14 +19,6 @@ constexpr double kMinimumPageCharacters = 40;
 // Clean pages trust 0.6 to 0.96 of their characters, pages upside down 0.15
 // to 0.37 (the engine reads sideways lines by itself).
 constexpr double kWellReadShare = 0.5;
-
-// Code points other than white space.
-double visibleCharacters(std::string_view utf8) {
-  return static_cast<double>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return (byte & 0xC0U) != 0x80U && byte != ' ' && byte != '\t';
-  }));
-}
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "text/utf8.h"
 
+#include <algorithm>
+
 namespace sorvi {
 namespace {
 
@@ -54,6 +56,13 @@ std::string toValidUtf8(std::string_view bytes) {
     }
   }
   return out;
+}
+
+double visibleCharacters(std::string_view utf8) {
+  return static_cast<double>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte & 0xC0U) != 0x80U && byte != ' ' && byte != '\t';
+  }));
 }
 
 }  // namespace sorvi

@@ -10,4 +10,7 @@ namespace sorvi {
 // Paths on Linux are bytes, so this keeps every record printable.
 std::string toValidUtf8(std::string_view bytes);
 
+// The code points of `utf8` other than spaces and tabs.
+double visibleCharacters(std::string_view utf8);
+
 }  // namespace sorvi
