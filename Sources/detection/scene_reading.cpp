@@ -1,11 +1,11 @@
 #include "detection/scene_reading.h"
 
-#include "detection/page_words.h"
-
 #include <cstddef>
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include "detection/page_words.h"
 
 namespace sorvi {
 namespace {

@@ -4,18 +4,12 @@
 
 #include "recognition/condense_observations.h"
 #include "recognition/paper_share.h"
+#include "recognition/test_engine_output.h"
 
 namespace sorvi {
 namespace {
 
 using namespace std::chrono_literals;
-
-EngineOutput lines(int count, const std::string& text, float confidence) {
-  return {
-      .failed = false,
-      .results = std::vector<EngineObservation>(
-          count, {.isText = true, .confidence = confidence, .topCandidate = text, .words = {}})};
-}
 
 struct FakeEngine : TextEngine {
   EngineOutput page;

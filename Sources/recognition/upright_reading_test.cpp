@@ -6,18 +6,12 @@
 
 #include "recognition/condense_observations.h"
 #include "recognition/engine_recognizer.h"
+#include "recognition/test_engine_output.h"
 
 namespace sorvi {
 namespace {
 
 using namespace std::chrono_literals;
-
-EngineOutput lines(int count, const std::string& text, float confidence) {
-  return {
-      .failed = false,
-      .results = std::vector<EngineObservation>(
-          count, {.isText = true, .confidence = confidence, .topCandidate = text, .words = {}})};
-}
 
 // Reads "upright" only from an image whose first pixel is the marked one;
 // counts its calls. Its orientation search takes `searchTime`.
