@@ -45,13 +45,12 @@ constexpr std::size_t kMaxIdleEngines = 2;
 
 RecognitionOutcome recognizeWithPool(
     EnginePool& pool, const RasterImage& image, const std::atomic<bool>& abandoned,
-    std::chrono::steady_clock::time_point deadline,
     const std::function<void(const RecognitionOutcome&)>& firstReading) {
   std::unique_ptr<TextEngine> engine = pool.take();
   if (!engine) {
     return {};
   }
-  RecognitionOutcome outcome = readImage(*engine, image, abandoned, deadline, firstReading);
+  RecognitionOutcome outcome = readImage(*engine, image, abandoned, firstReading);
   pool.giveBack(std::move(engine));
   return outcome;
 }
@@ -83,10 +82,10 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
   std::thread worker;
   try {
     call = std::make_shared<Call>();
-    worker = std::thread([call, pool = pool_, image = std::move(image), deadline] {
+    worker = std::thread([call, pool = pool_, image = std::move(image)] {
       try {
         call->publish(
-            recognizeWithPool(*pool, *image, call->abandoned, deadline,
+            recognizeWithPool(*pool, *image, call->abandoned,
                               [&call](const RecognitionOutcome& first) { call->publish(first); }));
       } catch (...) {
         // A failure of the engine or of memory: both absent.

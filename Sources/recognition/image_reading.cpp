@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "recognition/condense_observations.h"
-#include "recognition/paper_share.h"
+#include "recognition/image_look.h"
 
 namespace sorvi {
 namespace {
@@ -14,6 +14,10 @@ namespace {
 // pages in scripts the model reads poorly fall short.
 constexpr double kWellReadCharacters = 40;
 constexpr double kWellReadShare = 0.8;
+// Text a program drew (screens, rendered pages) the page engine reads as
+// well as the line reader does, at a fraction of the cost: a reading of it
+// that trusts half its characters stands.
+constexpr double kRenderedWellReadShare = 0.5;
 // A sample of the lines that reads no better than the page, not well either,
 // and promises no more trusted text leaves the page reading standing: the
 // rest are not read.
@@ -21,15 +25,16 @@ constexpr double kSampleMargin = 1.3;
 // The detected lines stand only when they yield clearly more: on a page that
 // both read about as well, the page reading's order and spacing are better.
 constexpr double kDetectedMargin = 1.07;
-// Scans and rendered pages are at least this share paper; photos, even of a
-// sign or a poster, seldom are.
+// Scans, rendered pages and screens are at least this share paper; photos,
+// even of a sign or a poster, seldom are.
 constexpr double kPaperShare = 0.6;
 
 }  // namespace
 
-bool worthReadingDetectedLines(const ReadingYield& page) {
+bool worthReadingDetectedLines(const ReadingYield& page, bool rendered) {
+  const double share = rendered ? kRenderedWellReadShare : kWellReadShare;
   return page.trustedCharacters < kWellReadCharacters ||
-         page.trustedCharacters < kWellReadShare * page.characters;
+         page.trustedCharacters < share * page.characters;
 }
 
 bool detectedSampleWorthGoingOn(const ReadingYield& sample, double share,
@@ -49,32 +54,32 @@ bool detectedTextReadsBetter(const ReadingYield& detected, const ReadingYield& p
 
 RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
                              const std::atomic<bool>& abandoned,
-                             std::chrono::steady_clock::time_point deadline,
                              const std::function<void(const RecognitionOutcome&)>& firstReading) {
   // Most photos hold no text, and the detector alone tells so, cheaper than a
-  // page reading. Pages are mostly read well as pages: they ask the detector
-  // only when they are not.
-  const bool paper = paperShare(image) >= kPaperShare;
+  // page reading. Pages and screens are mostly read well as pages: they ask
+  // the detector only when they are not.
+  const ImageLook look = lookAt(image);
+  const bool pageFirst = look.paper >= kPaperShare || look.rendered;
   std::optional<std::size_t> lines;
-  if (!paper) {
+  if (!pageFirst) {
     lines = engine.detectText(image, abandoned);
     if (abandoned || (lines && *lines == 0)) return {};
   }
 
-  const UprightReading upright = readUpright(engine, image, abandoned, deadline, firstReading);
+  const UprightReading upright = readUpright(engine, image, abandoned, firstReading);
   const EngineOutput& page = upright.output;
   RecognitionOutcome outcome = condenseObservations(page);
   const ReadingYield pageYield = readingYield(page);
   // A page that had to be turned to read is a document; the lines were found
   // on it as it lies.
-  if (page.failed || abandoned || upright.turned || !worthReadingDetectedLines(pageYield) ||
-      std::chrono::steady_clock::now() >= deadline) {
+  if (page.failed || abandoned || upright.turned ||
+      !worthReadingDetectedLines(pageYield, look.rendered)) {
     return outcome;
   }
   // Published first, so the page reading stands should the lines not be read
   // in time.
   firstReading(outcome);
-  if (paper) lines = engine.detectText(image, abandoned);
+  if (pageFirst) lines = engine.detectText(image, abandoned);
   if (!lines || *lines == 0 || abandoned) return outcome;
   const EngineOutput detected = engine.readDetectedText(
       image, abandoned, page, [&](const EngineOutput& sample, double share) {

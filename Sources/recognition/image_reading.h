@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 
 #include "recognition/recognizer.h"
@@ -12,8 +11,9 @@ namespace sorvi {
 
 // True when a page reading leaves something for the detected lines to add:
 // photos, short texts (a page reader misses text around what it reads well)
-// and pages read poorly are worth reading line by line.
-bool worthReadingDetectedLines(const ReadingYield& page);
+// and pages read poorly are worth reading line by line. Text a program drew
+// (`rendered`) must read worse than a scan before the lines pay.
+bool worthReadingDetectedLines(const ReadingYield& page, bool rendered);
 
 // True when a sample of the detected lines, `share` of them all, promises
 // more than the page reading gave: it reads well, or clearly better than the
@@ -28,14 +28,12 @@ bool detectedTextReadsBetter(const ReadingYield& detected, const ReadingYield& p
 // Reads `image` as a page (turned upright when it lies the wrong way up)
 // and, unless that is a page read well, reads one by one the lines that the
 // engine's text detector finds anywhere on it; the reading that yields more
-// trusted text stands. An image that is not mostly paper goes to the detector
-// first, and where it finds no line the image holds no text: nothing more is
-// done. Without a detector the page reading stands. `firstReading` is told
-// the page reading as soon as it is known; the lines are not read after
-// `deadline`.
+// trusted text stands. An image that is neither mostly paper nor rendered by
+// a program goes to the detector first, and where it finds no line the image holds no text: nothing
+// more is done. Without a detector the page reading stands. `firstReading` is told the page reading
+// as soon as it is known. The time left never decides what is read.
 RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
                              const std::atomic<bool>& abandoned,
-                             std::chrono::steady_clock::time_point deadline,
                              const std::function<void(const RecognitionOutcome&)>& firstReading);
 
 }  // namespace sorvi

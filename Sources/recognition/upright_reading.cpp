@@ -77,16 +77,11 @@ bool worthLookingForOrientation(const ReadingYield& first) {
 
 UprightReading readUpright(TextEngine& engine, const RasterImage& image,
                            const std::atomic<bool>& abandoned,
-                           std::chrono::steady_clock::time_point deadline,
                            const std::function<void(const RecognitionOutcome&)>& firstReading) {
   EngineOutput first = engine.recognize(image, abandoned);
   firstReading(condenseObservations(first));
   const ReadingYield firstYield = readingYield(first);
-  // Past the deadline nobody waits for a second reading. One that may not
-  // end in time is still tried: a page read past the deadline costs only the
-  // wait, the first reading stands.
-  if (first.failed || abandoned || !worthLookingForOrientation(firstYield) ||
-      std::chrono::steady_clock::now() >= deadline) {
+  if (first.failed || abandoned || !worthLookingForOrientation(firstYield)) {
     return {std::move(first)};
   }
   // When the engine cannot tell, upside down is the likeliest cause of a page

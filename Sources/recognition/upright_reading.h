@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 
 #include "recognition/recognizer.h"
@@ -29,15 +28,15 @@ bool worthLookingForOrientation(const ReadingYield& first);
 // asks the engine for the page's orientation (upside down when it cannot
 // tell), reads it turned upright and keeps the reading that yields more
 // trusted text. `firstReading` is told the first outcome as soon as it is
-// known, so that a caller who runs out of time for the rest can still use it;
-// nothing more is started after `deadline`.
+// known, so that a caller who runs out of time for the rest can still use it.
+// What is read depends on the image alone, never on the time left: the same
+// file gives the same reading on a busy machine.
 struct UprightReading {
   EngineOutput output;  // the reading kept
   bool turned = false;  // read from the image turned upright
 };
 UprightReading readUpright(TextEngine& engine, const RasterImage& image,
                            const std::atomic<bool>& abandoned,
-                           std::chrono::steady_clock::time_point deadline,
                            const std::function<void(const RecognitionOutcome&)>& firstReading);
 
 }  // namespace sorvi

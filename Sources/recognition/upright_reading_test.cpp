@@ -19,12 +19,10 @@ struct FakeEngine : TextEngine {
   EngineOutput first = lines(6, "garbled line of text", 0.35F);  // a page upside down
   std::optional<int> turns;
   std::chrono::milliseconds searchTime{0};
-  std::chrono::milliseconds readTime{0};
   int readings = 0;
   int searches = 0;
   EngineOutput recognize(const RasterImage& image, const std::atomic<bool>&) override {
     ++readings;
-    std::this_thread::sleep_for(readTime);
     return image.rgba[0] == 7 ? lines(5, "upright text line", 0.9F) : first;
   }
   std::optional<int> uprightQuarterTurns(const RasterImage&, const std::atomic<bool>&) override {
@@ -59,7 +57,6 @@ TEST(UprightReading, SearchesOnlyPagesThatReadPoorlyAndKeepsTheBetterReading) {
     engine.turns = c.turns;
     int told = 0;
     const UprightReading reading = readUpright(engine, upsideDown(), std::atomic<bool>{false},
-                                               std::chrono::steady_clock::now() + 1h,
                                                [&](const RecognitionOutcome&) { ++told; });
     const RecognitionOutcome outcome = condenseObservations(reading.output);
     EXPECT_EQ(reading.turned, c.upright);
@@ -70,7 +67,9 @@ TEST(UprightReading, SearchesOnlyPagesThatReadPoorlyAndKeepsTheBetterReading) {
   }
 }
 
-TEST(UprightReading, TheDeadlineBoundsTheSearchAndKeepsTheFirstReading) {
+// The time limit guards against a reading that hangs: the first reading,
+// published in time, stands.
+TEST(UprightReading, TheTimeLimitKeepsTheFirstReading) {
   EngineRecognizer recognizer(
       [] {
         auto engine = std::make_unique<FakeEngine>();
@@ -83,13 +82,6 @@ TEST(UprightReading, TheDeadlineBoundsTheSearchAndKeepsTheFirstReading) {
       recognizer.ocrImage(std::make_shared<RasterImage>(upsideDown()));
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   EXPECT_EQ(outcome.text.value_or("").substr(0, 7), "garbled");
-
-  // Nothing more is started once the deadline has passed.
-  FakeEngine slow;
-  slow.readTime = 100ms;
-  readUpright(slow, upsideDown(), std::atomic<bool>{false}, std::chrono::steady_clock::now() + 50ms,
-              [](const RecognitionOutcome&) {});
-  EXPECT_EQ(slow.searches, 0);
 }
 
 }  // namespace
