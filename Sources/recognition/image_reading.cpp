@@ -22,6 +22,11 @@ constexpr double kRenderedWellReadShare = 0.5;
 // and promises no more trusted text leaves the page reading standing: the
 // rest are not read.
 constexpr double kSampleMargin = 1.3;
+// A sample that trusts less than this share of what it read is in a script or
+// a hand the line reader does not know either (a Cyrillic form read by both
+// models as Latin garbage): reading its hundreds of lines would change one
+// garbled reading for another.
+constexpr double kSampleFloorShare = 0.6;
 // The detected lines stand only when they yield clearly more: on a page that
 // both read about as well, the page reading's order and spacing are better.
 constexpr double kDetectedMargin = 1.07;
@@ -44,6 +49,7 @@ bool detectedSampleWorthGoingOn(const ReadingYield& sample, double share,
       sample.characters > 0 ? sample.trustedCharacters / sample.characters : 0;
   const double pageShare = page.trustedCharacters / page.characters;
   const double projected = share > 0 ? sample.trustedCharacters / share : 0;
+  if (sampleShare < kSampleFloorShare) return false;
   return sampleShare >= kWellReadShare || sampleShare >= kSampleMargin * pageShare ||
          projected >= kSampleMargin * page.trustedCharacters;
 }

@@ -17,8 +17,8 @@ bool worthReadingDetectedLines(const ReadingYield& page, bool rendered);
 
 // True when a sample of the detected lines, `share` of them all, promises
 // more than the page reading gave: it reads well, or clearly better than the
-// page, or all the lines would yield clearly more trusted characters. A page
-// reading of a few characters is no measure.
+// page, or all the lines would yield clearly more trusted characters, and is
+// not itself read poorly. A page reading of a few characters is no measure.
 bool detectedSampleWorthGoingOn(const ReadingYield& sample, double share, const ReadingYield& page);
 
 // True when the detected lines read clearly better than the page: more

@@ -72,6 +72,8 @@ TEST(ImageReading, TheDetectorGatesPhotosAndItsLinesStandWhereTheyReadBetter) {
       {"a page that lines read no better stops at the sample", photo,
        lines(20, "a page in a script both read poorly", 0.6F),
        lines(20, "A PAGE IN A SCRIPT BOTH READ POORLY", 0.65F), 1, 1, 1, "a page in"},
+      {"a page in a script neither reads stops at the sample", paper,
+       lines(20, "garbled page", 0.35F), lines(20, "GARBLED LINE", 0.5F), 1, 1, 1, "garbled"},
       {"lines that find much more go on", photo, lines(3, "a poster read in part", 0.6F),
        lines(12, "A POSTER READ IN PART", 0.65F), 1, 1, 1, "A POSTER"},
       {"a page that lines read well", paper, lines(20, "TOTAL 12.50 RM CASH", 0.7F),
