@@ -12,8 +12,8 @@ class LineSink {
   virtual ~LineSink() = default;
   // Writes `line` and one line feed.
   virtual void writeLine(std::string_view line) = 0;
-  // A descriptor that poll(2) flags with POLLERR once the reader is gone,
-  // before any line is due; -1 when there is none.
+  // A descriptor that poll(2) flags with POLLERR (a pipe) or POLLHUP (a
+  // socket) once the reader is gone, before any line is due; -1 if none.
   [[nodiscard]] virtual int readerWatch() const { return -1; }
   // Its reader is gone: as a write that failed.
   virtual void readerGone() {}

@@ -195,7 +195,9 @@ void ParallelPipelines::waitForEvents(bool block) {
   }
   const int ready = ::poll(fds.data(), fds.size(), timeout);
   if (ready < 0 && errno != EINTR) return;
-  if (ready > 0 && watch >= 0 && (fds.back().revents & POLLERR) != 0) output_.readerGone();
+  if (ready > 0 && watch >= 0 && (fds.back().revents & (POLLERR | POLLHUP)) != 0) {
+    output_.readerGone();
+  }
   for (std::size_t i = 0; i < busy.size(); ++i) {
     if (ready > 0 && fds[i].revents != 0) readEvents(*busy[i]);
   }
