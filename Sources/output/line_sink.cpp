@@ -1,6 +1,7 @@
 #include "output/line_sink.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 
@@ -27,6 +28,14 @@ bool writeAll(int fd, const char* data, size_t size) {
 }
 
 }  // namespace
+
+StdoutLineSink::StdoutLineSink(void (*outputCut)()) : outputCut_(outputCut) {
+  struct stat status {};
+  if (::fstat(STDOUT_FILENO, &status) == 0 &&
+      (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
+    watch_ = STDOUT_FILENO;
+  }
+}
 
 void StdoutLineSink::writeLine(std::string_view line) {
   // One write per line keeps lines whole even when several writers share

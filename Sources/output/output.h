@@ -21,6 +21,9 @@ class Output {
   void outputError(const std::string& path, std::string_view message);
   // Passes on a line that another process already encoded.
   void forwardLine(std::string_view line) { sink_.writeLine(line); }
+  // See LineSink.
+  [[nodiscard]] int readerWatch() const { return sink_.readerWatch(); }
+  void readerGone() { sink_.readerGone(); }
 
  private:
   void print(const OcrResult& record);

@@ -184,6 +184,10 @@ void ParallelPipelines::waitForEvents(bool block) {
     earliest = std::min(earliest, slot.deadline);
   }
   if (busy.empty()) return;
+  // A reader gone while every line waits for a worker ends the run now,
+  // not at the next line, which may be seconds away.
+  const int watch = output_.readerWatch();
+  if (watch >= 0) fds.push_back({watch, 0, 0});
   int timeout = 0;
   if (block) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(earliest - Clock::now());
@@ -191,6 +195,9 @@ void ParallelPipelines::waitForEvents(bool block) {
   }
   const int ready = ::poll(fds.data(), fds.size(), timeout);
   if (ready < 0 && errno != EINTR) return;
+  if (ready > 0 && watch >= 0 && (fds.back().revents & (POLLERR | POLLHUP)) != 0) {
+    output_.readerGone();
+  }
   for (std::size_t i = 0; i < busy.size(); ++i) {
     if (ready > 0 && fds[i].revents != 0) readEvents(*busy[i]);
   }

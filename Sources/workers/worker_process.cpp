@@ -1,7 +1,7 @@
 #include "workers/worker_process.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
@@ -50,6 +50,47 @@ void forgetWorker(pid_t pid) {
   }
 }
 
+// The child tells errno to the tool and ends.
+[[noreturn]] void failBeforeExec(int report) {
+  const int error = errno;
+  while (::write(report, &error, sizeof error) < 0 && errno == EINTR) {
+  }
+  ::_exit(127);
+}
+
+// In the child between fork and exec: only async-signal-safe calls. The
+// worker dies with the tool from here on, while the program loads too; a
+// tool already gone has nobody to work for. `fds`: the ends of the request and
+// event pipes, and where to tell a failure.
+[[noreturn]] void becomeWorker(pid_t parent, const std::array<int, 3>& fds, const char* program,
+                               char* const* argv, char* const* envp) {
+  int report = fds[2];
+  if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) failBeforeExec(report);
+  // Above the descriptors they go to, whatever ours were.
+  const int high = ::fcntl(report, F_DUPFD_CLOEXEC, 5);
+  if (high < 0) failBeforeExec(report);
+  report = high;
+  const int requests = ::fcntl(fds[0], F_DUPFD_CLOEXEC, 5);
+  const int events = ::fcntl(fds[1], F_DUPFD_CLOEXEC, 5);
+  const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (requests < 0 || events < 0 || null < 0) failBeforeExec(report);
+  // dup2 clears close-on-exec on the copies.
+  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::dup2(null, fd) < 0) failBeforeExec(report);
+  }
+  if (::dup2(requests, 3) < 0 || ::dup2(events, 4) < 0) failBeforeExec(report);
+  // Default handling of every signal, whatever ours is.
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  for (int signal = 1; signal < NSIG; ++signal) ::sigaction(signal, &fallback, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  ::execve(program, argv, envp);
+  failBeforeExec(report);
+}
+
 }  // namespace
 
 WorkerProcess::WorkerProcess(std::string program, std::vector<std::string> argv,
@@ -69,42 +110,48 @@ bool WorkerProcess::start() {
     return false;
   }
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  // dup2 clears close-on-exec on the copies.
-  posix_spawn_file_actions_adddup2(&actions, requests[0], 3);
-  posix_spawn_file_actions_adddup2(&actions, events[1], 4);
-
-  // The child starts with default signal handling whatever ours is.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t all;
-  sigfillset(&all);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
+  // Closed by the exec; an error number before it means the worker never ran.
+  int failure[2];
+  if (::pipe2(failure, O_CLOEXEC) != 0) {
+    for (const int fd : {requests[0], requests[1], events[0], events[1]}) ::close(fd);
+    return false;
+  }
   std::vector<char*> argv = pointers(argv_);
   std::vector<char*> envp = pointers(env_);
-  pid_t pid = -1;
-  const int spawned =
-      posix_spawn(&pid, program_.c_str(), &actions, &attributes, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  // Held back until the child is recorded, so that a signal handler that
+  // ends the tool finds it.
+  sigset_t ending;
+  sigemptyset(&ending);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&ending, signal);
+  sigset_t previous;
+  ::sigprocmask(SIG_BLOCK, &ending, &previous);
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    becomeWorker(parent, {requests[0], events[1], failure[1]}, program_.c_str(), argv.data(),
+                 envp.data());
+  }
+  if (pid > 0) recordWorker(pid);
+  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
   ::close(requests[0]);
   ::close(events[1]);
-  if (spawned != 0) {
+  ::close(failure[1]);
+  int error = 0;
+  ssize_t got = -1;
+  while (pid > 0 && (got = ::read(failure[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  ::close(failure[0]);
+  if (pid < 0 || got != 0) {
+    if (pid > 0) {
+      forgetWorker(pid);
+      while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
     ::close(requests[1]);
     ::close(events[0]);
     return false;
   }
   pid_ = pid;
-  recordWorker(pid);
   requestFd_ = requests[1];
   eventFd_ = events[0];
   return true;

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# TOOL over many copies of an image, two jobs, ended early: by a reader that
-# closes the pipe after the first line (the tool is gone within 2 s of the
-# close, dead of SIGPIPE), and by SIGTERM mid-run (dead of SIGTERM). Either
-# way its workers are gone once its status is known, and nothing is on
-# stderr. QUICK is read in a moment, SLOW takes a worker about a second.
+# TOOL, two jobs, ended early: by a reader that closes the pipe after the
+# first line while the next is many pages away (the tool is gone within 1 s
+# of the close, dead of SIGPIPE), and by SIGTERM mid-run over many copies of
+# an image (dead of SIGTERM). Either way its workers are gone once its status
+# is known, and nothing is on stderr. QUICK is read in a moment, SLOW takes a
+# worker about a second, LONG is a document of many pages.
 set -euo pipefail
 tool="$1"
 quick="$2"
 slow="$3"
+long="$4"
 work="$(mktemp -d)"
 tool_pid=""
 trap 'kill -KILL $tool_pid 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -49,15 +51,14 @@ expect_death() {
 }
 
 mkfifo "$work/out"
-mapfile -t paths < <(copies 5000 "$quick")
-"$tool" "${paths[@]}" >"$work/out" 2>"$work/err" &
+"$tool" "$quick" "$long" "$long" >"$work/out" 2>"$work/err" &
 tool_pid=$!
 exec 3<"$work/out"
 read -r first <&3
 [[ "$first" == *'"text":'* ]] || { echo "first line: $first"; exit 1; }
 pids="$(workers "$tool_pid")"
 exec 3<&-
-ended 20 "$tool_pid"
+ended 10 "$tool_pid"
 expect_death "$tool_pid" 141
 ended 1 $pids
 
