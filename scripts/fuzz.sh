@@ -29,6 +29,7 @@ while read -r target; do
     echo "fuzz: $target failed; see $log and $artifacts" >&2
     exit 1
   fi
-  echo "fuzz: $target: $(grep -m1 -o 'stat::number_of_executed_units: [0-9]*' "$log" |
-    grep -o '[0-9]*$') runs in ${seconds}s, no failure"
+  stat() { awk -v key="stat::$1:" '$1 == key { print $2; exit }' "$log"; }
+  echo "fuzz: $target: $(stat number_of_executed_units) runs in ${seconds}s" \
+    "($(stat average_exec_per_sec)/s, $(stat new_units_added) new inputs), no failure"
 done <build-fuzz/fuzz/targets.txt

@@ -17,8 +17,15 @@ float distance(const ImagePoint& a, const ImagePoint& b) {
 
 cv::Size lineCropSize(const TextBox& box) {
   const auto& c = box.corners;
-  return {static_cast<int>(std::max(distance(c[0], c[1]), distance(c[2], c[3]))),
-          static_cast<int>(std::max(distance(c[0], c[3]), distance(c[1], c[2])))};
+  const std::array<float, 4> sides{distance(c[0], c[1]), distance(c[2], c[3]), distance(c[0], c[3]),
+                                   distance(c[1], c[2])};
+  // A corner that is NaN or infinite makes the sum fail too; no image's box
+  // comes near the bound, beyond which the sides would not fit an int.
+  if (!(sides[0] + sides[1] + sides[2] + sides[3] < 1e9F)) {
+    return {};
+  }
+  return {static_cast<int>(std::max(sides[0], sides[1])),
+          static_cast<int>(std::max(sides[2], sides[3]))};
 }
 
 cv::Mat uprightLineCrop(const cv::Mat& rgba, const TextBox& box) {

@@ -1,6 +1,7 @@
 #include "platform/opencv/line_crop.h"
 
 #include <gtest/gtest.h>
+#include <cmath>
 
 namespace sorvi {
 namespace {
@@ -43,7 +44,11 @@ TEST(UprightLineCrop, WarpsTheBoxFromItsFirstCornerToTheTopLeft) {
     near({c.size.width - 1, 0}, c.topRight);
     near({0, c.size.height - 1}, c.bottomLeft);
   }
-  EXPECT_TRUE(uprightLineCrop(image, TextBox{}).empty());
+  // No area, a corner that is not a number, a box larger than any image.
+  for (const TextBox& box : {TextBox{}, TextBox{{{{20, 10}, {80, 10}, {NAN, 30}, {20, 30}}}},
+                             TextBox{{{{0, 0}, {3e9F, 0}, {3e9F, 20}, {0, 20}}}}}) {
+    EXPECT_TRUE(uprightLineCrop(image, box).empty());
+  }
 }
 
 }  // namespace

@@ -103,7 +103,8 @@ std::vector<TextBox> boxesFromProbabilityMap(const cv::Mat& probability, cv::Siz
       continue;
     }
     const float score = meanInside(probability, orderedCorners(core));
-    if (score < settings.boxThreshold) {
+    // A map that is no probability somewhere in the region (NaN, infinite) says nothing of it.
+    if (!std::isfinite(score) || score < settings.boxThreshold) {
       continue;
     }
     const cv::RotatedRect line = unclipped(core, settings.unclipRatio);

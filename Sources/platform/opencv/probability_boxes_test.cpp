@@ -1,6 +1,7 @@
 #include "platform/opencv/probability_boxes.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -41,6 +42,10 @@ TEST(BoxesFromProbabilityMap, CutsGrownRotatedLinesOutOfTheMapInImagePixels) {
        {{{{7, 5}, {52, 5}, {52, 16}, {7, 16}}}, {{{25, 31}, {94, 31}, {94, 48}, {25, 48}}}}},
       {"a faint region", {{pixels(30, 20, 69, 39), 0.5F}}, {100, 60}, {}},
       {"a speck", {{pixels(50, 30, 51, 31), 0.9F}}, {100, 60}, {}},
+      {"a NaN in a line",
+       {{pixels(10, 20, 49, 29), 0.9F}, {pixels(20, 24, 21, 25), NAN}},
+       {100, 60},
+       {}},
       {"a tall line, read turned a quarter (7 x 39 grows by 4.5)",
        {{pixels(46, 10, 53, 49), 0.9F}},
        {100, 60},

@@ -185,22 +185,33 @@ class ContentBudget {
 
   bool admitResources(Dict* resources, int depth) {
     if (resources == nullptr || depth > kMaxResourceDepth) return true;
+    // Resources can nest back into themselves (Type 3 glyphs often draw with
+    // the page's, which hold their font): each font and glyph resource
+    // reference is walked once, and any other loop ends with the page's time.
+    if (renderDeadlinePassed(&deadline_)) return false;
     for (const char* key : {"XObject", "Pattern"}) {
       if (!admitStreams(resources->lookup(key), depth)) return false;
     }
     const Object fonts = resources->lookup("Font");
     if (!fonts.isDict()) return true;
     for (int i = 0; i < fonts.dictGetLength(); ++i) {
+      if (!firstVisit(fonts.dictGetValNF(i))) continue;
       const Object font = fonts.dictGetVal(i);
       if (!font.isDict()) continue;
       if (!admitFontFile(font)) return false;
       if (!font.dictLookup("Subtype").isName("Type3")) continue;
       if (!admitStreams(font.dictLookup("CharProcs"), depth) ||
-          !admitResources(font.dictLookup("Resources"), depth + 1)) {
+          (firstVisit(font.dictLookupNF("Resources")) &&
+           !admitResources(font.dictLookup("Resources"), depth + 1))) {
         return false;
       }
     }
     return true;
+  }
+
+  // False for a reference met before; direct objects cannot loop.
+  bool firstVisit(const Object& entry) {
+    return !entry.isRef() || seen_.insert(entry.getRef()).second;
   }
 
   bool admitFontFile(const Object& font) {

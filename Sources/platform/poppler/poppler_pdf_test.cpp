@@ -87,6 +87,12 @@ TEST(PopplerPdf, PageThatDrawsTooLongIsDropped) {
   EXPECT_TRUE(render(*document, 0, {1224, 1584}));
 }
 
+TEST(PopplerPdf, DrawsPagesWhoseFontsUseTheResourcesThatHoldThem) {
+  const auto document = PopplerPdfOpener(std::chrono::seconds(5)).open(fixture("type3_loop.pdf"));
+  ASSERT_TRUE(document);
+  EXPECT_TRUE(render(*document, 0, {200, 100}));
+}
+
 TEST(PopplerPdf, FilesThatAreNoReadablePdfDoNotOpen) {
   // A FIFO would block an open for ever while no one writes to it.
   const std::string fifo = testing::TempDir() + "poppler_pdf_test_fifo.pdf";
