@@ -112,6 +112,7 @@ int main(int argc, char** argv) try {
   double recogniserDifference = 0;
   double confidenceDifference = 0;
   int changed = 0;
+  std::string worstLine;  // where the recognisers differ most
   cv::Mat detectorTimingBlob;
   std::vector<cv::Mat> lines;
   for (int i = 4; i < argc; ++i) {
@@ -136,7 +137,10 @@ int main(int argc, char** argv) try {
       const cv::Mat input = sorvi::recogniserBlob(lines.back(), width);
       run(netBefore, input, a);
       run(after.recogniserFor(width).second, input, b);
-      recogniserDifference = std::max(recogniserDifference, maxDifference(a, b));
+      if (maxDifference(a, b) > recogniserDifference) {
+        recogniserDifference = maxDifference(a, b);
+        worstLine = std::string(argv[i]) + " line " + std::to_string(lines.size());
+      }
       const auto readBefore = readerBefore->readLine(*image, box, abandoned);
       const auto readAfter = readerAfter->readLine(*image, box, abandoned);
       if (readBefore && readAfter) {
@@ -153,7 +157,8 @@ int main(int argc, char** argv) try {
   }
   std::cout << "images " << argc - 4 << ", lines " << lines.size() << '\n'
             << "max |difference|: detector " << detectorDifference << ", recogniser "
-            << recogniserDifference << ", line confidence " << confidenceDifference << '\n'
+            << recogniserDifference << " (" << worstLine << "), line confidence "
+            << confidenceDifference << '\n'
             << "lines read differently: " << changed << std::endl;
 
   cv::Mat output;
