@@ -2,6 +2,7 @@
 
 #include <new>
 #include <utility>
+#include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/dnn.hpp>
@@ -15,8 +16,10 @@ namespace {
 
 class OpenCvTextDetector final : public TextDetector {
  public:
-  OpenCvTextDetector(std::string modelPath, int maxSide)
-      : modelPath_(std::move(modelPath)), maxSide_(maxSide) {}
+  OpenCvTextDetector(std::string modelPath, int maxSide, std::function<void()> beforeDetecting)
+      : modelPath_(std::move(modelPath)),
+        maxSide_(maxSide),
+        beforeDetecting_(std::move(beforeDetecting)) {}
 
   std::optional<std::vector<TextBox>> detect(const RasterImage& image,
                                              const std::atomic<bool>& abandoned) override {
@@ -40,6 +43,9 @@ class OpenCvTextDetector final : public TextDetector {
       return std::nullopt;
     }
     const cv::Size size = detectorInputSize({image.width, image.height}, maxSide_);
+    if (beforeDetecting_) {
+      beforeDetecting_();
+    }
     net_.setInput(detectorBlob(image, size));
     if (abandoned) {
       return std::nullopt;
@@ -49,7 +55,22 @@ class OpenCvTextDetector final : public TextDetector {
       return std::nullopt;
     }
     const cv::Mat probability(size, CV_32F, output.ptr<float>());
-    return boxesFromProbabilityMap(probability, {image.width, image.height});
+    std::vector<TextBox> boxes = boxesFromProbabilityMap(probability, {image.width, image.height});
+    shrink();
+    return boxes;
+  }
+
+  // The network keeps its buffers sized for the last input, near 200 MB for
+  // the largest; run on a tiny one, it hands them back while the lines and
+  // the next images are read. Failing that costs memory, not the boxes.
+  void shrink() noexcept {
+    try {
+      const int sizes[] = {1, 3, 32, 32};
+      net_.setInput(cv::Mat(4, sizes, CV_32F, cv::Scalar(0)));
+      net_.forward();
+    } catch (const cv::Exception&) {
+    } catch (const std::bad_alloc&) {
+    }
   }
 
   bool loaded() {
@@ -64,14 +85,17 @@ class OpenCvTextDetector final : public TextDetector {
 
   std::string modelPath_;
   int maxSide_;
+  std::function<void()> beforeDetecting_;
   cv::dnn::Net net_;
   bool failed_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<TextDetector> makeOpenCvTextDetector(std::string modelPath, int maxSide) {
-  return std::make_unique<OpenCvTextDetector>(std::move(modelPath), maxSide);
+std::unique_ptr<TextDetector> makeOpenCvTextDetector(std::string modelPath, int maxSide,
+                                                     std::function<void()> beforeDetecting) {
+  return std::make_unique<OpenCvTextDetector>(std::move(modelPath), maxSide,
+                                              std::move(beforeDetecting));
 }
 
 }  // namespace sorvi

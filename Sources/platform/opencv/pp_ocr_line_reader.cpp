@@ -34,9 +34,15 @@ int recogniserWidth(const std::string& file) {
   return digits.find_first_not_of("0123456789") == std::string::npos ? std::stoi(digits) : 0;
 }
 
-class PpOcrLineReader final : public LineReader {
+class OpenCvLineReader final : public PpOcrLineReader {
  public:
-  explicit PpOcrLineReader(std::string modelDir) : modelDir_(std::move(modelDir)) {}
+  explicit OpenCvLineReader(std::string modelDir) : modelDir_(std::move(modelDir)) {}
+
+  void unloadRecognisers() override {
+    for (auto& [width, net] : nets_) {
+      net = cv::dnn::Net();
+    }
+  }
 
   std::optional<LineReading> readLine(const RasterImage& image, const TextBox& box,
                                       const std::atomic<bool>& abandoned) override {
@@ -154,8 +160,8 @@ class PpOcrLineReader final : public LineReader {
 
 }  // namespace
 
-std::unique_ptr<LineReader> makePpOcrLineReader(std::string modelDir) {
-  return std::make_unique<PpOcrLineReader>(std::move(modelDir));
+std::unique_ptr<PpOcrLineReader> makePpOcrLineReader(std::string modelDir) {
+  return std::make_unique<OpenCvLineReader>(std::move(modelDir));
 }
 
 }  // namespace sorvi

@@ -13,6 +13,13 @@ namespace sorvi {
 // read by the narrowest recogniser that holds it at the recogniser's height,
 // each loaded on its first use; a longer line by the widest, in overlapping
 // windows.
-std::unique_ptr<LineReader> makePpOcrLineReader(std::string modelDir);
+class PpOcrLineReader : public LineReader {
+ public:
+  // Unloads the recognisers, each loaded again on its next use: they hold
+  // over 100 MB that the detector can use meanwhile.
+  virtual void unloadRecognisers() = 0;
+};
+
+std::unique_ptr<PpOcrLineReader> makePpOcrLineReader(std::string modelDir);
 
 }  // namespace sorvi

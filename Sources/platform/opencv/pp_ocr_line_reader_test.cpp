@@ -7,7 +7,7 @@ namespace sorvi {
 namespace {
 
 // A short line fits the narrowest recogniser; the long one is wider than the
-// widest and is read in windows.
+// widest and is read in windows; unloaded recognisers load again.
 TEST(PpOcrLineReader, ReadsAFramedLineOfAnyLength) {
   const auto reader = makePpOcrLineReader(SORVI_MODEL_DIR);
   const std::atomic<bool> abandoned = false;
@@ -30,6 +30,8 @@ TEST(PpOcrLineReader, ReadsAFramedLineOfAnyLength) {
     ASSERT_TRUE(reading.has_value());
     EXPECT_EQ(reading->text, text);
     EXPECT_GT(reading->confidence, 0.8F);
+    reader->unloadRecognisers();
+    EXPECT_EQ(reader->readLine(image, box, abandoned)->confidence, reading->confidence);
   }
 }
 
