@@ -1,5 +1,9 @@
 #include "recognition/engine_recognizer.h"
 
+#include <pthread.h>
+#include <ctime>
+
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -23,6 +27,24 @@ struct EngineRecognizer::Call {
   RecognitionOutcome published;  // guarded by mutex
   std::atomic<bool> abandoned{false};
   std::atomic<bool> finished{false};
+  // The worker thread's processor-time clock, once it runs.
+  std::atomic<bool> clockKnown{false};
+  std::atomic<clockid_t> clock{};
+
+  void knowThisThreadsClock() {
+    clockid_t own{};
+    if (::pthread_getcpuclockid(::pthread_self(), &own) == 0) {
+      clock = own;
+      clockKnown = true;
+    }
+  }
+  // Processor time the worker has used; zero before it runs or once it has
+  // ended (it signals first, so the waiter sees the signal next).
+  [[nodiscard]] std::chrono::nanoseconds worked() const {
+    timespec used{};
+    if (!clockKnown || ::clock_gettime(clock, &used) != 0) return {};
+    return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
+  }
 
   void publish(const RecognitionOutcome& outcome) {
     const std::lock_guard lock(mutex);
@@ -77,12 +99,13 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
     return {};
   }
 
-  const auto deadline = std::chrono::steady_clock::now() + deadline_;
+  const auto waitingLimit = std::chrono::steady_clock::now() + kWaitingAllowance * deadline_;
   std::shared_ptr<Call> call;
   std::thread worker;
   try {
     call = std::make_shared<Call>();
     worker = std::thread([call, pool = pool_, image = std::move(image)] {
+      call->knowThisThreadsClock();
       try {
         call->publish(
             recognizeWithPool(*pool, *image, call->abandoned,
@@ -98,7 +121,18 @@ RecognitionOutcome EngineRecognizer::ocrImage(std::shared_ptr<const RasterImage>
     return {};  // no memory or no thread to start
   }
 
-  if (!call->signal.tryAcquireUntil(deadline)) {
+  // Looks at the worker's processor time a few times a second.
+  constexpr auto kGlance = std::chrono::milliseconds(50);
+  bool done = false;
+  while (!done) {
+    done = call->signal.tryAcquireUntil(
+        std::min(std::chrono::steady_clock::now() + kGlance, waitingLimit));
+    if (!done &&
+        (std::chrono::steady_clock::now() >= waitingLimit || call->worked() >= deadline_)) {
+      break;
+    }
+  }
+  if (!done) {
     // The first reading, if it came in time, stands for the whole work.
     RecognitionOutcome inTime = call->take();
     LateWorker late{std::move(call), std::move(worker)};

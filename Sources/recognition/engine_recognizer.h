@@ -15,11 +15,17 @@ namespace sorvi {
 
 // The tool's time limit for one image.
 inline constexpr std::chrono::duration<double> kRecognitionDeadline{10.0};
+// A recognition that waits rather than works (blocked, or starved of the
+// processor) is given this many times the limit on the clock.
+inline constexpr int kWaitingAllowance = 3;
 
 // Runs each recognition on its own worker thread and waits for it until the
-// deadline. A recognition that misses it is abandoned: its engine is asked to
-// stop, its result is never read, and the next call goes on with another
-// engine instance meanwhile. Calls come from one thread at a time.
+// deadline: until the thread has worked that long, counted in processor time,
+// so that the same image is read the same on a busy machine as on a quiet
+// one, or until `kWaitingAllowance` times that has passed on the clock. A
+// recognition that misses it is abandoned: its engine is asked to stop, its
+// result is never read, and the next call goes on with another engine
+// instance meanwhile. Calls come from one thread at a time.
 class EngineRecognizer : public Recognizer {
  public:
   EngineRecognizer(TextEngineFactory factory, std::chrono::duration<double> deadline);

@@ -26,9 +26,9 @@ namespace sorvi {
 struct StepBounds {
   std::chrono::milliseconds open{30'000};
   std::chrono::milliseconds render{30'000};
-  // Recognition gives up by itself after 10 s; this only catches a worker
-  // that failed to.
-  std::chrono::milliseconds recognize{15'000};
+  // Recognition gives up by itself after 10 s of work, or 30 s on the
+  // clock; this only catches a worker that failed to.
+  std::chrono::milliseconds recognize{35'000};
 
   [[nodiscard]] std::chrono::milliseconds of(Step step) const;
 };
