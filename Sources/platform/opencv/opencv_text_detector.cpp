@@ -56,7 +56,10 @@ class OpenCvTextDetector final : public TextDetector {
     }
     const cv::Mat probability(size, CV_32F, output.ptr<float>());
     std::vector<TextBox> boxes = boxesFromProbabilityMap(probability, {image.width, image.height});
-    shrink();
+    // Lines found are read next, beside a page reading: they need the room.
+    // A photo without text keeps the buffers for the next one, which most
+    // often is another photo of the same size.
+    if (!boxes.empty()) shrink();
     return boxes;
   }
 
