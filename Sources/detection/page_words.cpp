@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "text/utf8.h"
 
@@ -49,8 +50,13 @@ std::vector<EngineWord> pageWords(const EngineOutput& page) {
   return words;
 }
 
-std::optional<LineReading> lineFromPageWords(const TextBox& box,
-                                             const std::vector<EngineWord>& words) {
+namespace {
+
+// The words whose centres lie in `box`, in the order the line reads, and
+// how much of the line they span. Without `confidentOnly`, every word counts;
+// with it, a doubtful word makes the whole line absent.
+std::optional<std::pair<std::vector<const EngineWord*>, double>> wordsOnLine(
+    const TextBox& box, const std::vector<EngineWord>& words, bool confidentOnly) {
   // The words follow the line the way it reads, which may be down or up the
   // image when the line stands on end.
   const float dx = box.corners[1].x - box.corners[0].x;
@@ -69,25 +75,24 @@ std::optional<LineReading> lineFromPageWords(const TextBox& box,
     const float x = static_cast<float>(word.box.left + word.box.right) / 2;
     const float y = static_cast<float>(word.box.top + word.box.bottom) / 2;
     if (!inside(box, x, y)) continue;
-    if (word.confidence < kConfidentWord || length(word.box) > kHeightsPerCharacter *
-                                                                   thickness(word.box) *
-                                                                   visibleCharacters(word.text)) {
+    if (confidentOnly && (word.confidence < kConfidentWord ||
+                          length(word.box) > kHeightsPerCharacter * thickness(word.box) *
+                                                 visibleCharacters(word.text))) {
       return std::nullopt;
     }
     onLine.push_back(&word);
     span += length(word.box);
   }
-  if (onLine.empty() || span < kCoveredShare * std::max(distance(box.corners[0], box.corners[1]),
-                                                        distance(box.corners[3], box.corners[2]))) {
-    return std::nullopt;
-  }
-
   const auto along = [&](const EngineWord* word) {
     return dx * static_cast<float>(word->box.left + word->box.right) +
            dy * static_cast<float>(word->box.top + word->box.bottom);
   };
   std::sort(onLine.begin(), onLine.end(),
             [&](const EngineWord* a, const EngineWord* b) { return along(a) < along(b); });
+  return std::pair{std::move(onLine), span};
+}
+
+LineReading joined(const std::vector<const EngineWord*>& onLine) {
   LineReading line;
   double confidence = 0;
   for (const EngineWord* word : onLine) {
@@ -96,6 +101,26 @@ std::optional<LineReading> lineFromPageWords(const TextBox& box,
   }
   line.confidence = static_cast<float>(confidence / static_cast<double>(onLine.size()));
   return line;
+}
+
+}  // namespace
+
+std::optional<LineReading> lineFromPageWords(const TextBox& box,
+                                             const std::vector<EngineWord>& words) {
+  const auto found = wordsOnLine(box, words, /*confidentOnly=*/true);
+  if (!found || found->first.empty() ||
+      found->second < kCoveredShare * std::max(distance(box.corners[0], box.corners[1]),
+                                               distance(box.corners[3], box.corners[2]))) {
+    return std::nullopt;
+  }
+  return joined(found->first);
+}
+
+std::optional<LineReading> pageWordsOnLine(const TextBox& box,
+                                           const std::vector<EngineWord>& words) {
+  const auto found = wordsOnLine(box, words, /*confidentOnly=*/false);
+  if (!found || found->first.empty()) return std::nullopt;
+  return joined(found->first);
 }
 
 }  // namespace sorvi

@@ -19,4 +19,10 @@ std::vector<EngineWord> pageWords(const EngineOutput& page);
 std::optional<LineReading> lineFromPageWords(const TextBox& box,
                                              const std::vector<EngineWord>& words);
 
+// Every word of the page reading on the line `box`, however doubtful, in the
+// order the line reads, with their mean confidence: the reading of a line
+// there is no room left to read again. Absent when the page read none there.
+std::optional<LineReading> pageWordsOnLine(const TextBox& box,
+                                           const std::vector<EngineWord>& words);
+
 }  // namespace sorvi

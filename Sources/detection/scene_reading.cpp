@@ -1,5 +1,7 @@
 #include "detection/scene_reading.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <optional>
 #include <utility>
@@ -13,12 +15,38 @@ namespace {
 // Enough lines to tell a page that reads well line by line from one that
 // does not, at a small share of the cost of a long page.
 constexpr std::size_t kSampleLines = 6;
+// How much the line reader reads of one image, in line heights of text (its
+// work grows with the length of a line over its height): a long receipt
+// photographed reads in under 300, a dense page of small print in several
+// thousand. A fixed amount of work, not a time, so that the same image
+// gives the same reading however busy or slow the machine.
+constexpr double kLineHeightsToRead = 400;
+
+// The line's length in heights, as the reader scales it.
+double lineHeights(const TextBox& box) {
+  const auto& c = box.corners;
+  const auto distance = [](ImagePoint a, ImagePoint b) {
+    return static_cast<double>(std::hypot(a.x - b.x, a.y - b.y));
+  };
+  const double length = std::max(distance(c[0], c[1]), distance(c[3], c[2]));
+  const double height = std::max(distance(c[0], c[3]), distance(c[1], c[2]));
+  return length / std::max(height, 1.0);
+}
 
 EngineObservation readOne(LineReader& reader, const RasterImage& image, const TextBox& box,
-                          const std::vector<EngineWord>& pageWords,
+                          const std::vector<EngineWord>& pageWords, double& heightsLeft,
                           const std::atomic<bool>& abandoned) {
   std::optional<LineReading> line = lineFromPageWords(box, pageWords);
-  if (!line) line = reader.readLine(image, box, abandoned);
+  if (!line) {
+    // Past the budget the page reading's words stand, doubtful or not.
+    const double heights = lineHeights(box);
+    if (heights <= heightsLeft) {
+      heightsLeft -= heights;
+      line = reader.readLine(image, box, abandoned);
+    } else {
+      line = pageWordsOnLine(box, pageWords);
+    }
+  }
   EngineObservation observation;
   if (line) {
     observation.confidence = line->confidence;
@@ -33,13 +61,14 @@ EngineOutput readLines(LineReader& reader, const RasterImage& image,
                        const std::vector<TextBox>& lines, const std::vector<EngineWord>& pageWords,
                        const std::atomic<bool>& abandoned, const SampleJudge& worthReadingRest) {
   const std::size_t count = lines.size();
+  double heightsLeft = kLineHeightsToRead;
   std::vector<std::optional<EngineObservation>> read(count);
   if (count > kSampleLines) {
     EngineOutput sample{.failed = false, .results = std::vector<EngineObservation>{}};
     for (std::size_t i = 0; i < kSampleLines; ++i) {
       if (abandoned) return {.failed = true, .results = std::nullopt};
       const std::size_t index = i * count / kSampleLines;
-      read[index] = readOne(reader, image, lines[index], pageWords, abandoned);
+      read[index] = readOne(reader, image, lines[index], pageWords, heightsLeft, abandoned);
       sample.results->push_back(*read[index]);
     }
     if (abandoned) return {.failed = true, .results = std::nullopt};
@@ -50,8 +79,9 @@ EngineOutput readLines(LineReader& reader, const RasterImage& image,
   observations.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     if (abandoned) return {.failed = true, .results = std::nullopt};
-    observations.push_back(read[i] ? std::move(*read[i])
-                                   : readOne(reader, image, lines[i], pageWords, abandoned));
+    observations.push_back(
+        read[i] ? std::move(*read[i])
+                : readOne(reader, image, lines[i], pageWords, heightsLeft, abandoned));
   }
   return {.failed = false, .results = std::move(observations)};
 }
