@@ -72,7 +72,7 @@ RecognitionOutcome readImage(TextEngine& engine, const RasterImage& image,
     if (abandoned || (lines && *lines == 0)) return {};
   }
 
-  const UprightReading upright = readUpright(engine, image, abandoned, firstReading);
+  const UprightReading upright = readUpright(engine, image, abandoned, pageFirst, firstReading);
   const EngineOutput& page = upright.output;
   RecognitionOutcome outcome = condenseObservations(page);
   const ReadingYield pageYield = readingYield(page);

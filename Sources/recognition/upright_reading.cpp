@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -76,7 +77,7 @@ bool worthLookingForOrientation(const ReadingYield& first) {
 }
 
 UprightReading readUpright(TextEngine& engine, const RasterImage& image,
-                           const std::atomic<bool>& abandoned,
+                           const std::atomic<bool>& abandoned, bool pageLike,
                            const std::function<void(const RecognitionOutcome&)>& firstReading) {
   EngineOutput first = engine.recognize(image, abandoned);
   firstReading(condenseObservations(first));
@@ -86,7 +87,13 @@ UprightReading readUpright(TextEngine& engine, const RasterImage& image,
   }
   // When the engine cannot tell, upside down is the likeliest cause of a page
   // that reads this poorly; the comparison below guards against a wrong guess.
-  const int turns = engine.uprightQuarterTurns(image, abandoned).value_or(2) % 4;
+  // The engine tells a page turned any way with ease, but not a photo: there
+  // a guess is a second reading that seldom reads more.
+  const std::optional<int> found = engine.uprightQuarterTurns(image, abandoned);
+  if (!found && !pageLike) {
+    return {std::move(first)};
+  }
+  const int turns = found.value_or(2) % 4;
   if (turns == 0 || abandoned) {
     return {std::move(first)};
   }

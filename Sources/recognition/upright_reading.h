@@ -25,18 +25,18 @@ ReadingYield readingYield(const EngineOutput& output);
 bool worthLookingForOrientation(const ReadingYield& first);
 
 // Reads `image` once; when that reading looks like a page the wrong way up,
-// asks the engine for the page's orientation (upside down when it cannot
-// tell), reads it turned upright and keeps the reading that yields more
-// trusted text. `firstReading` is told the first outcome as soon as it is
-// known, so that a caller who runs out of time for the rest can still use it.
-// What is read depends on the image alone, never on the time left: the same
-// file gives the same reading on a busy machine.
+// asks the engine for the page's orientation, reads it turned upright and keeps the reading that
+// yields more trusted text. `firstReading` is told the first outcome as soon as it is known, so
+// that a caller who runs out of time for the rest can still use it. When the engine cannot tell the
+// orientation, a page is tried upside down only if `pageLike`: a photo that reads poorly is a
+// photo, not a page turned. What is read depends on the image alone, never on the time left: the
+// same file gives the same reading on a busy machine.
 struct UprightReading {
   EngineOutput output;  // the reading kept
   bool turned = false;  // read from the image turned upright
 };
 UprightReading readUpright(TextEngine& engine, const RasterImage& image,
-                           const std::atomic<bool>& abandoned,
+                           const std::atomic<bool>& abandoned, bool pageLike,
                            const std::function<void(const RecognitionOutcome&)>& firstReading);
 
 }  // namespace sorvi

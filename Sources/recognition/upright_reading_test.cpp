@@ -39,14 +39,17 @@ RasterImage upsideDown() { return {.width = 2, .height = 1, .rgba = {0, 0, 0, 0,
 TEST(UprightReading, SearchesOnlyPagesThatReadPoorlyAndKeepsTheBetterReading) {
   const EngineOutput poorPage = FakeEngine().first;
   // clang-format off
-  struct Case { EngineOutput first; std::optional<int> turns; int readings, searches; bool upright; }
+  struct Case { EngineOutput first; std::optional<int> turns; int readings, searches; bool upright;
+                bool pageLike = true; }
   cases[] = {
       {lines(6, "a clean line of text", 0.9F), 2, 1, 0, false},  // reads well already
       {lines(0, "", 0.0F), 2, 1, 0, false},                      // a photo without text
       {lines(2, "few words", 0.2F), 2, 1, 0, false},             // a photo, a little noise
       {poorPage, 2, 2, 1, true},
-      {poorPage, std::nullopt, 2, 1, true},  // unsure: tried upside down
-      {poorPage, 0, 1, 1, false},            // upright, just poor
+      {poorPage, std::nullopt, 2, 1, true},         // unsure: tried upside down
+      {poorPage, std::nullopt, 1, 1, false, false},  // unsure of a photo: not guessed
+      {poorPage, 2, 2, 1, true, false},             // a photo of a page upside down
+      {poorPage, 0, 1, 1, false},                   // upright, just poor
       {poorPage, 3, 2, 1, true},
       {poorPage, 1, 2, 1, false},  // a wrong turn reads worse: first kept
   };
@@ -56,8 +59,9 @@ TEST(UprightReading, SearchesOnlyPagesThatReadPoorlyAndKeepsTheBetterReading) {
     engine.first = c.first;
     engine.turns = c.turns;
     int told = 0;
-    const UprightReading reading = readUpright(engine, upsideDown(), std::atomic<bool>{false},
-                                               [&](const RecognitionOutcome&) { ++told; });
+    const UprightReading reading =
+        readUpright(engine, upsideDown(), std::atomic<bool>{false}, c.pageLike,
+                    [&](const RecognitionOutcome&) { ++told; });
     const RecognitionOutcome outcome = condenseObservations(reading.output);
     EXPECT_EQ(reading.turned, c.upright);
     EXPECT_EQ(engine.readings, c.readings);
