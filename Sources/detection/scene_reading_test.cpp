@@ -102,19 +102,21 @@ EngineWord word(const char* text, float confidence, int left, int top, int right
 
 TEST(SceneReading, PastItsBudgetOfWorkALineKeepsThePageWordsHoweverDoubtful) {
   const RasterImage image{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}};
-  // Each 200 heights long: the reader reads two, whatever the machine.
+  // Each 150 heights long: the reader reads two, whatever the machine, first
+  // those the page reading missed.
   std::vector<TextBox> found;
   for (int label = 1; label <= 4; ++label)
-    found.push_back(box(0, label * 20.0F, 2000, label * 20.0F + 10, label));
-  const std::vector<EngineWord> words = {word("doubtful", 0.3F, 10, 61, 90, 69)};
+    found.push_back(box(0, label * 20.0F, 1500, label * 20.0F + 10, label));
+  const std::vector<EngineWord> words = {word("doubtful", 0.3F, 10, 21, 90, 29)};
   FakeReader reader;
   const EngineOutput output = readLines(reader, image, found, words, std::atomic<bool>{false},
                                         [](const EngineOutput&, double) { return true; });
-  EXPECT_EQ(reader.read, "12");
+  EXPECT_EQ(reader.read, "23");
   ASSERT_TRUE(output.results);
   ASSERT_EQ(output.results->size(), 4U);
-  EXPECT_EQ((*output.results)[2].topCandidate, "doubtful");
-  EXPECT_FLOAT_EQ((*output.results)[2].confidence, 0.3F);
+  EXPECT_EQ((*output.results)[0].topCandidate, "doubtful");
+  EXPECT_FLOAT_EQ((*output.results)[0].confidence, 0.3F);
+  EXPECT_EQ((*output.results)[2].topCandidate, "line 3");
   EXPECT_FALSE((*output.results)[3].topCandidate);
 }
 
