@@ -36,7 +36,12 @@ EngineOutput DetectingEngine::readDetectedText(const RasterImage& image,
                                                const std::atomic<bool>& abandoned,
                                                const EngineOutput& page,
                                                const SampleJudge& worthReadingRest) {
-  return readLines(*lineReader_, image, lines_, pageWords(page), abandoned, worthReadingRest);
+  EngineOutput read =
+      readLines(*lineReader_, image, lines_, pageWords(page), abandoned, worthReadingRest);
+  // The recognisers are not wanted before the next image's lines, and the
+  // readings in between (the detector's, the page engine's) need the room.
+  lineReader_->releaseMemory();
+  return read;
 }
 
 }  // namespace sorvi

@@ -46,6 +46,9 @@ class LineReader {
   // Absent when the line cannot be read.
   virtual std::optional<LineReading> readLine(const RasterImage& image, const TextBox& box,
                                               const std::atomic<bool>& abandoned) = 0;
+  // Gives back the memory reading lines took (models, buffers), for the
+  // readings of the next image; the next line takes it again.
+  virtual void releaseMemory() {}
 };
 
 }  // namespace sorvi

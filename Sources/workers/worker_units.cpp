@@ -18,16 +18,13 @@ namespace sorvi {
 namespace {
 
 // Tesseract reads pages; the PP-OCR detector and line reader, when their
-// models are there, read what it misses on photos. The reader's recognisers
-// make room for the detector's buffers, so a worker never holds both (the
-// engine owns the two, so the reader outlives every detection).
+// models are there, read what it misses on photos.
 std::unique_ptr<TextEngine> makeEngine(const std::string& textModels) {
   std::unique_ptr<TextEngine> page = makeTesseractEngine();
   if (!page || textModels.empty()) return page;
-  std::unique_ptr<PpOcrLineReader> reader = makePpOcrLineReader(textModels);
-  auto detector = makeOpenCvTextDetector(textModels + "/det.onnx", kDetectorMaxSide,
-                                         [lines = reader.get()] { lines->unloadRecognisers(); });
-  return std::make_unique<DetectingEngine>(std::move(page), std::move(detector), std::move(reader));
+  return std::make_unique<DetectingEngine>(std::move(page),
+                                           makeOpenCvTextDetector(textModels + "/det.onnx"),
+                                           makePpOcrLineReader(textModels));
 }
 
 }  // namespace

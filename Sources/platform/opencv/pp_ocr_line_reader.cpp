@@ -34,11 +34,11 @@ int recogniserWidth(const std::string& file) {
   return digits.find_first_not_of("0123456789") == std::string::npos ? std::stoi(digits) : 0;
 }
 
-class OpenCvLineReader final : public PpOcrLineReader {
+class OpenCvLineReader final : public LineReader {
  public:
   explicit OpenCvLineReader(std::string modelDir) : modelDir_(std::move(modelDir)) {}
 
-  void unloadRecognisers() override {
+  void releaseMemory() override {
     for (auto& [width, net] : nets_) {
       net = cv::dnn::Net();
     }
@@ -160,7 +160,7 @@ class OpenCvLineReader final : public PpOcrLineReader {
 
 }  // namespace
 
-std::unique_ptr<PpOcrLineReader> makePpOcrLineReader(std::string modelDir) {
+std::unique_ptr<LineReader> makePpOcrLineReader(std::string modelDir) {
   return std::make_unique<OpenCvLineReader>(std::move(modelDir));
 }
 

@@ -30,7 +30,7 @@ TEST(PpOcrLineReader, ReadsAFramedLineOfAnyLength) {
     ASSERT_TRUE(reading.has_value());
     EXPECT_EQ(reading->text, text);
     EXPECT_GT(reading->confidence, 0.8F);
-    reader->unloadRecognisers();
+    reader->releaseMemory();
     EXPECT_EQ(reader->readLine(image, box, abandoned)->confidence, reading->confidence);
   }
 }
