@@ -41,8 +41,9 @@ for class in "$@"; do
       ln -s "$file" "$work/$name/${base%.tif}$([[ "$base" == *.tif ]] && echo .tiff)"
     done
   # The first reading of a process pays for setting up the models: a
-  # throw-away image takes it.
-  OMP_THREAD_LIMIT=1 build/sorvi_stage_profile samples/market_signs.jpg "$work/$name"/* |
+  # throw-away image takes it. Malloc is set up as the tool sets up its
+  # workers (workerEnvironment).
+  GLIBC_TUNABLES=glibc.malloc.hugetlb=1 OMP_THREAD_LIMIT=1 build/sorvi_stage_profile samples/market_signs.jpg "$work/$name"/* |
     tail -n +2 >"$work/$name.jsonl"
 done
 

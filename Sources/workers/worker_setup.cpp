@@ -60,12 +60,30 @@ std::string ownProgramPath() {
   return path;
 }
 
-std::unique_ptr<WorkerProcess> makeWorkerProcess(const std::string& program) {
+std::vector<std::string> workerEnvironment(const char* const* environment) {
+  constexpr std::string_view kTunables = "GLIBC_TUNABLES=";
+  constexpr std::string_view kHugePages = "glibc.malloc.hugetlb=1";
   std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
+  bool tunablesSet = false;
+  for (const char* const* entry = environment; *entry != nullptr; ++entry) {
+    std::string variable = *entry;
+    if (variable.starts_with(kTunables)) {
+      tunablesSet = true;
+      if (variable.find("glibc.malloc.hugetlb=") == std::string::npos) {
+        if (variable.size() > kTunables.size()) variable += ':';
+        variable += kHugePages;
+      }
+    }
+    env.push_back(std::move(variable));
+  }
+  if (!tunablesSet) env.push_back(std::string(kTunables) + std::string(kHugePages));
+  return env;
+}
+
+std::unique_ptr<WorkerProcess> makeWorkerProcess(const std::string& program) {
   return std::make_unique<WorkerProcess>(
       program, std::vector<std::string>{"sorvi-ocr-worker", std::to_string(::getpid())},
-      std::move(env));
+      workerEnvironment(environ));
 }
 
 }  // namespace sorvi

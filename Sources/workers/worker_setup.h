@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "workers/worker_process.h"
 
@@ -34,6 +35,13 @@ std::string textModelFolder(std::string_view workerPath,
 
 // This process's program file; empty when it cannot be told.
 std::string ownProgramPath();
+
+// The environment of a worker: `environment` (a null-terminated list of
+// NAME=VALUE), with glibc's malloc told to back its large blocks with huge
+// pages unless the user set that already. A reading grows and drops buffers
+// of tens of megabytes, and faulting them in a page at a time cost more than
+// the text detector itself on virtual machines.
+std::vector<std::string> workerEnvironment(const char* const* environment);
 
 // A worker process of `program` with this process's environment, told our
 // pid so that it dies with us. It dies when the thread that starts it ends,

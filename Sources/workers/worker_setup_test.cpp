@@ -36,5 +36,22 @@ TEST(WorkerSetup, TheInstalledWorkerAndModelsComeFirstThenThoseOfTheBuildTree) {
   EXPECT_EQ(textModelFolder("/work/build/sorvi-ocr-worker", none), "/work/build/models");
 }
 
+TEST(WorkerSetup, WorkersAskForHugePagesUnlessTheUserSaidOtherwise) {
+  struct {
+    std::vector<const char*> given;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {{"PATH=/bin"}, {"PATH=/bin", "GLIBC_TUNABLES=glibc.malloc.hugetlb=1"}},
+      {{"GLIBC_TUNABLES=glibc.malloc.arena_max=2"},
+       {"GLIBC_TUNABLES=glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"}},
+      {{"GLIBC_TUNABLES="}, {"GLIBC_TUNABLES=glibc.malloc.hugetlb=1"}},
+      {{"GLIBC_TUNABLES=glibc.malloc.hugetlb=0"}, {"GLIBC_TUNABLES=glibc.malloc.hugetlb=0"}},
+  };
+  for (auto& c : cases) {
+    c.given.push_back(nullptr);
+    EXPECT_EQ(workerEnvironment(c.given.data()), c.expected) << c.given.front();
+  }
+}
+
 }  // namespace
 }  // namespace sorvi
