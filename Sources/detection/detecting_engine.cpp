@@ -15,6 +15,9 @@ DetectingEngine::DetectingEngine(std::unique_ptr<TextEngine> page,
 
 EngineOutput DetectingEngine::recognize(const RasterImage& image,
                                         const std::atomic<bool>& abandoned) {
+  // A page reading of a large image needs the room; photos without text,
+  // read one after another, keep the detector's buffers.
+  detector_->releaseMemory();
   return page_->recognize(image, abandoned);
 }
 
@@ -36,6 +39,7 @@ EngineOutput DetectingEngine::readDetectedText(const RasterImage& image,
                                                const std::atomic<bool>& abandoned,
                                                const EngineOutput& page,
                                                const SampleJudge& worthReadingRest) {
+  detector_->releaseMemory();
   EngineOutput read =
       readLines(*lineReader_, image, lines_, pageWords(page), abandoned, worthReadingRest);
   // The recognisers are not wanted before the next image's lines, and the

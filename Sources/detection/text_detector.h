@@ -31,6 +31,9 @@ class TextDetector {
   // `abandoned` became true.
   virtual std::optional<std::vector<TextBox>> detect(const RasterImage& image,
                                                      const std::atomic<bool>& abandoned) = 0;
+  // Gives back the buffers the last detection left, for readings that need
+  // the room; the next detection takes them again.
+  virtual void releaseMemory() {}
 };
 
 // One line read: its text and the probability that it is read right.

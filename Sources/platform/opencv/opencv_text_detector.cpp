@@ -16,10 +16,8 @@ namespace {
 
 class OpenCvTextDetector final : public TextDetector {
  public:
-  OpenCvTextDetector(std::string modelPath, int maxSide, std::function<void()> beforeDetecting)
-      : modelPath_(std::move(modelPath)),
-        maxSide_(maxSide),
-        beforeDetecting_(std::move(beforeDetecting)) {}
+  OpenCvTextDetector(std::string modelPath, int maxSide)
+      : modelPath_(std::move(modelPath)), maxSide_(maxSide) {}
 
   std::optional<std::vector<TextBox>> detect(const RasterImage& image,
                                              const std::atomic<bool>& abandoned) override {
@@ -43,9 +41,7 @@ class OpenCvTextDetector final : public TextDetector {
       return std::nullopt;
     }
     const cv::Size size = detectorInputSize({image.width, image.height}, maxSide_);
-    if (beforeDetecting_) {
-      beforeDetecting_();
-    }
+    holdsBuffers_ = true;
     net_.setInput(detectorBlob(image, size));
     if (abandoned) {
       return std::nullopt;
@@ -55,18 +51,15 @@ class OpenCvTextDetector final : public TextDetector {
       return std::nullopt;
     }
     const cv::Mat probability(size, CV_32F, output.ptr<float>());
-    std::vector<TextBox> boxes = boxesFromProbabilityMap(probability, {image.width, image.height});
-    // Lines found are read next, beside a page reading: they need the room.
-    // A photo without text keeps the buffers for the next one, which most
-    // often is another photo of the same size.
-    if (!boxes.empty()) shrink();
-    return boxes;
+    return boxesFromProbabilityMap(probability, {image.width, image.height});
   }
 
   // The network keeps its buffers sized for the last input, near 200 MB for
-  // the largest; run on a tiny one, it hands them back while the lines and
-  // the next images are read. Failing that costs memory, not the boxes.
-  void shrink() noexcept {
+  // the largest; run on a tiny one, it hands them back. Failing that costs
+  // memory, not the boxes.
+  void releaseMemory() noexcept override {
+    if (!holdsBuffers_ || net_.empty()) return;
+    holdsBuffers_ = false;
     try {
       const int sizes[] = {1, 3, 32, 32};
       net_.setInput(cv::Mat(4, sizes, CV_32F, cv::Scalar(0)));
@@ -88,17 +81,15 @@ class OpenCvTextDetector final : public TextDetector {
 
   std::string modelPath_;
   int maxSide_;
-  std::function<void()> beforeDetecting_;
   cv::dnn::Net net_;
+  bool holdsBuffers_ = false;
   bool failed_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<TextDetector> makeOpenCvTextDetector(std::string modelPath, int maxSide,
-                                                     std::function<void()> beforeDetecting) {
-  return std::make_unique<OpenCvTextDetector>(std::move(modelPath), maxSide,
-                                              std::move(beforeDetecting));
+std::unique_ptr<TextDetector> makeOpenCvTextDetector(std::string modelPath, int maxSide) {
+  return std::make_unique<OpenCvTextDetector>(std::move(modelPath), maxSide);
 }
 
 }  // namespace sorvi

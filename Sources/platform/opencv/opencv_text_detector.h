@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,10 +11,8 @@ namespace sorvi {
 // images scaled down to at most `maxSide` pixels a side (OpenCV 4.6 fails on
 // some inputs above about 2,000). `modelPath` is the detector graph rewritten
 // for OpenCV; it is loaded on the first detection and kept for the next.
-// `beforeDetecting`, when set, is called before each detection runs.
 inline constexpr int kDetectorMaxSide = 960;
 std::unique_ptr<TextDetector> makeOpenCvTextDetector(std::string modelPath,
-                                                     int maxSide = kDetectorMaxSide,
-                                                     std::function<void()> beforeDetecting = {});
+                                                     int maxSide = kDetectorMaxSide);
 
 }  // namespace sorvi

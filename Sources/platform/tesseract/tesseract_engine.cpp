@@ -77,7 +77,7 @@ class TesseractEngine : public TextEngine {
   EngineOutput recognize(const RasterImage& image, const std::atomic<bool>& abandoned) override {
     try {
       keepOpenMpOnCallingThread();
-      const auto pixels = pixelsOverWhite(image);
+      auto pixels = pixelsOverWhite(image);
       // Loading the model is not interruptible either; skip the rest if the
       // call gave up meanwhile.
       if (!pixels || !ready() || abandoned) {
@@ -85,6 +85,9 @@ class TesseractEngine : public TextEngine {
       }
 
       setImage(api_, image, *pixels);
+      // The engine reads its own copy; ours would only add to the peak of a
+      // large page's reading.
+      pixels.reset();
       tesseract::ETEXT_DESC monitor;
       monitor.cancel = &cancelWhenAbandoned;
       monitor.cancel_this = const_cast<std::atomic<bool>*>(&abandoned);
@@ -104,12 +107,13 @@ class TesseractEngine : public TextEngine {
   std::optional<int> uprightQuarterTurns(const RasterImage& image,
                                          const std::atomic<bool>& abandoned) override {
     try {
-      const auto pixels = pixelsOverWhite(image);
+      auto pixels = pixelsOverWhite(image);
       // Detection cannot be interrupted; it is skipped when the call gave up.
       if (!pixels || !orientationReady() || abandoned) {
         return std::nullopt;
       }
       setImage(osd_, image, *pixels);
+      pixels.reset();
       int clockwiseDegrees = 0;
       float confidence = 0.0F;
       const char* script = nullptr;
