@@ -38,6 +38,12 @@ const char* tessdataDir(const std::string& language) {
   return std::filesystem::exists(model, error) ? kDebianTessdata : nullptr;
 }
 
+// Where the engine's image lies in ours.
+struct PixelOffset {
+  int x = 0;
+  int y = 0;
+};
+
 EngineOutput failure() { return {.failed = true, .results = std::nullopt}; }
 
 bool cancelWhenAbandoned(void* abandoned, int /*words*/) {
@@ -62,7 +68,7 @@ bool loadModel(tesseract::TessBaseAPI& api, const std::string& language,
 }
 
 void setImage(tesseract::TessBaseAPI& api, const RasterImage& image, const EnginePixels& pixels) {
-  api.SetImage(pixels.bytes.data(), image.width, image.height, pixels.bytesPerPixel,
+  api.SetImage(pixels.bytes.data(), pixels.width, pixels.height, pixels.bytesPerPixel,
                pixels.bytesPerLine);
   // The engine's own guess stands in when the file states no density.
   if (image.pixelsPerInch && *image.pixelsPerInch >= 1.0 && *image.pixelsPerInch <= 1.0e5) {
@@ -83,8 +89,12 @@ class TesseractEngine : public TextEngine {
       if (!pixels || !ready() || abandoned) {
         return failure();
       }
+      if (pixels->blank()) {
+        return {.failed = false, .results = std::vector<EngineObservation>{}};
+      }
 
       setImage(api_, image, *pixels);
+      const PixelOffset offset{.x = pixels->left, .y = pixels->top};
       // The engine reads its own copy; ours would only add to the peak of a
       // large page's reading.
       pixels.reset();
@@ -95,7 +105,7 @@ class TesseractEngine : public TextEngine {
         api_.Clear();
         return failure();
       }
-      EngineOutput output{.failed = false, .results = readLines()};
+      EngineOutput output{.failed = false, .results = readLines(offset)};
       api_.Clear();
       return output;
     } catch (...) {
@@ -109,7 +119,7 @@ class TesseractEngine : public TextEngine {
     try {
       auto pixels = pixelsOverWhite(image);
       // Detection cannot be interrupted; it is skipped when the call gave up.
-      if (!pixels || !orientationReady() || abandoned) {
+      if (!pixels || pixels->blank() || !orientationReady() || abandoned) {
         return std::nullopt;
       }
       setImage(osd_, image, *pixels);
@@ -155,7 +165,7 @@ class TesseractEngine : public TextEngine {
   // One pass over the words, left to right as the model's scripts read.
   // Asking the engine for each line's text and confidence instead walks the
   // page from its start for every line, a twentieth of a dense page's time.
-  std::vector<EngineObservation> readLines() {
+  std::vector<EngineObservation> readLines(PixelOffset offset) {
     std::vector<EngineObservation> lines;
     const std::unique_ptr<tesseract::ResultIterator> first(api_.GetIterator());
     if (!first || first->Empty(tesseract::RIL_WORD)) {
@@ -189,6 +199,10 @@ class TesseractEngine : public TextEngine {
       PixelBox box;
       if (text && !isBlankLine(text.get()) &&
           word.BoundingBox(tesseract::RIL_WORD, &box.left, &box.top, &box.right, &box.bottom)) {
+        box = {.left = box.left + offset.x,
+               .top = box.top + offset.y,
+               .right = box.right + offset.x,
+               .bottom = box.bottom + offset.y};
         words.push_back({.text = text.get(), .confidence = confidence / 100.0F, .box = box});
       }
     } while (word.Next(tesseract::RIL_WORD));
