@@ -117,4 +117,12 @@ bool enterSandbox() {
   return ok;
 }
 
+void releaseFreeMemory(std::uint64_t heldBytes) {
+#if defined(__GLIBC__) && !defined(SORVI_ADDRESS_SANITIZER)
+  if (::mallinfo2().fordblks > heldBytes) ::malloc_trim(0);
+#else
+  (void)heldBytes;
+#endif
+}
+
 }  // namespace sorvi

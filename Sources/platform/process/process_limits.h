@@ -24,4 +24,8 @@ void applyWorkerLimits();
 // open still work. Returns false when the filter could not be installed.
 bool enterSandbox();
 
+// Hands the free memory of the heap back to the system when more than
+// `heldBytes` of it is held.
+void releaseFreeMemory(std::uint64_t heldBytes);
+
 }  // namespace sorvi
