@@ -20,6 +20,10 @@ constexpr double kMinimumPageCharacters = 40;
 // Clean pages trust 0.6 to 0.96 of their characters, pages upside down 0.15
 // to 0.37 (the engine reads sideways lines by itself).
 constexpr double kWellReadShare = 0.5;
+// A turn the engine could not tell is guessed only for a reading as poor as
+// pages upside down give: a photographed receipt that trusts 0.45 of its
+// characters lost a second reading (a second) to the guess.
+constexpr double kUpsideDownShare = 0.4;
 
 }  // namespace
 
@@ -90,7 +94,8 @@ UprightReading readUpright(TextEngine& engine, const RasterImage& image,
   // The engine tells a page turned any way with ease, but not a photo: there
   // a guess is a second reading that seldom reads more.
   const std::optional<int> found = engine.uprightQuarterTurns(image, abandoned);
-  if (!found && !pageLike) {
+  if (!found &&
+      (!pageLike || firstYield.trustedCharacters >= kUpsideDownShare * firstYield.characters)) {
     return {std::move(first)};
   }
   const int turns = found.value_or(2) % 4;

@@ -48,6 +48,7 @@ TEST(UprightReading, SearchesOnlyPagesThatReadPoorlyAndKeepsTheBetterReading) {
       {poorPage, 2, 2, 1, true},
       {poorPage, std::nullopt, 2, 1, true},         // unsure: tried upside down
       {poorPage, std::nullopt, 1, 1, false, false},  // unsure of a photo: not guessed
+      {lines(6, "blurred receipt", 0.45F), std::nullopt, 1, 1, false},  // poor, not that poor
       {poorPage, 2, 2, 1, true, false},             // a photo of a page upside down
       {poorPage, 0, 1, 1, false},                   // upright, just poor
       {poorPage, 3, 2, 1, true},
