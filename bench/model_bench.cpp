@@ -11,9 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -34,23 +32,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::size_t kTimedLines = 60;
 
-// One build of the models: its detector and its recogniser at each width.
+// One build of the models: its detector and its recogniser.
 struct Models {
-  explicit Models(const std::string& dir) : detector(cv::dnn::readNetFromONNX(dir + "/det.onnx")) {
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-      const std::string name = entry.path().filename().string();
-      if (name.starts_with("rec_") && name.ends_with(".onnx")) {
-        recognisers[std::stoi(name.substr(4))] = cv::dnn::readNetFromONNX(entry.path().string());
-      }
-    }
-  }
-  // The narrowest recogniser that holds `columns`, or the widest.
-  std::pair<const int, cv::dnn::Net>& recogniserFor(int columns) {
-    const auto fits = recognisers.lower_bound(columns);
-    return fits != recognisers.end() ? *fits : *recognisers.rbegin();
-  }
+  explicit Models(const std::string& dir)
+      : detector(cv::dnn::readNetFromONNX(dir + "/det.onnx")),
+        recogniser(cv::dnn::readNetFromONNX(dir + "/rec.onnx")) {}
   cv::dnn::Net detector;
-  std::map<int, cv::dnn::Net> recognisers;
+  cv::dnn::Net recogniser;
 };
 
 double run(cv::dnn::Net& net, const cv::Mat& blob, cv::Mat& output) {
@@ -133,10 +121,10 @@ int main(int argc, char** argv) try {
       const cv::Mat crop = sorvi::uprightLineCrop(sorvi::rgbaView(*image), box);
       if (crop.empty()) continue;
       lines.push_back(sorvi::lineAtRecogniserHeight(crop));
-      auto& [width, netBefore] = before.recogniserFor(lines.back().cols);
+      const int width = sorvi::recogniserInputWidth(lines.back().cols);
       const cv::Mat input = sorvi::recogniserBlob(lines.back(), width);
-      run(netBefore, input, a);
-      run(after.recogniserFor(width).second, input, b);
+      run(before.recogniser, input, a);
+      run(after.recogniser, input, b);
       if (maxDifference(a, b) > recogniserDifference) {
         recogniserDifference = maxDifference(a, b);
         worstLine = std::string(argv[i]) + " line " + std::to_string(lines.size());
@@ -167,15 +155,21 @@ int main(int argc, char** argv) try {
   });
   std::cout << "detector 960x544: before " << detBefore * 1e3 << " ms, after " << detAfter * 1e3
             << " ms, " << detBefore / detAfter << "x" << std::endl;
-  // At most kTimedLines lines, spread over all, keep the timing short.
+  // At most kTimedLines lines, spread over all, keep the timing short; by
+  // input width, as the reader reads them, so that a recogniser sets itself
+  // up once per width and round.
   std::vector<cv::Mat> timed;
   for (std::size_t i = 0; i < lines.size(); i += (lines.size() + kTimedLines - 1) / kTimedLines) {
     timed.push_back(lines[i]);
   }
+  std::stable_sort(timed.begin(), timed.end(), [](const cv::Mat& a, const cv::Mat& b) {
+    return sorvi::recogniserInputWidth(a.cols) < sorvi::recogniserInputWidth(b.cols);
+  });
   const auto [recBefore, recAfter] =
       interleaved(rounds, timed.size(), [&](bool isAfter, std::size_t i) {
-        auto& [width, net] = (isAfter ? after : before).recogniserFor(timed[i].cols);
-        return run(net, sorvi::recogniserBlob(timed[i], width), output);
+        const int width = sorvi::recogniserInputWidth(timed[i].cols);
+        return run((isAfter ? after : before).recogniser, sorvi::recogniserBlob(timed[i], width),
+                   output);
       });
   const double perLine = 1e3 / static_cast<double>(std::max<std::size_t>(timed.size(), 1));
   std::cout << "recogniser per line: before " << recBefore * perLine << " ms, after "

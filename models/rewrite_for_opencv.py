@@ -2,21 +2,24 @@
 """Rewrites the PP-OCRv4 ONNX graphs into forms that OpenCV 4.6's DNN module
 imports and runs correctly.
 
-usage: rewrite_for_opencv.py MODEL_DIR OUT_DIR [--widths W,W,...] [--plain]
+usage: rewrite_for_opencv.py MODEL_DIR OUT_DIR [--plain]
 
 MODEL_DIR holds ch_PP-OCRv4_det_infer.onnx, ch_PP-OCRv4_rec_infer.onnx and
-ppocr_keys_v1.txt. OUT_DIR receives det.onnx, rec_<W>.onnx for each width
-bucket and ppocr_keys_v1.txt. Needs only onnx and numpy.
+ppocr_keys_v1.txt. OUT_DIR receives det.onnx, rec.onnx and ppocr_keys_v1.txt.
+Needs only onnx and numpy.
 
 Detector: Clip's bounds become attributes (the importer takes only the one
 input), and each ConvTranspose's bias Add, with a BatchNormalization that
 follows it, is folded into the ConvTranspose's weights. Without the fold a
 network that is reused across input sizes returns a wrong map.
 
-Recogniser: the importer rejects Shape on dynamic sizes, so the input is
-fixed to 1x3x48xW (one file per width) and every Shape chain is folded to
-constants. Per-channel constants applied to [1,T,C] tensors are widened to
-the full tensor, since OpenCV's Scale layer broadcasts only from axis 1.
+Recogniser: the importer rejects Shape on dynamic sizes, so every Shape
+chain is folded to constants at a fixed input of 1x3x48xW, twice, at two
+widths W; the sizes that differ between the two become -1 in the Reshapes,
+so that one graph reads lines of any width. Means over the channels become
+products with a constant column, and per-channel constants on [1,T,C]
+tensors are applied to a [T,C] view of them: the importer would fix the one
+to the width it was imported at and broadcast the other over T.
 
 Both are then rewritten for speed on one thread, each rewrite giving the
 same outputs up to float rounding (bench/model_bench.sh checks them against
@@ -41,9 +44,9 @@ from onnx import helper, numpy_helper, shape_inference
 DET = "ch_PP-OCRv4_det_infer.onnx"
 REC = "ch_PP-OCRv4_rec_infer.onnx"
 KEYS = "ppocr_keys_v1.txt"
-# Text lines are resized to height 48 and padded to the smallest bucket that
-# holds them; wider lines are read in overlapping chunks of the widest.
-WIDTHS = (160, 320, 480, 640, 960)
+# The recogniser's shapes are folded at two line widths; what differs between
+# them is what follows the width.
+REC_FOLD_WIDTHS = (320, 480)
 REC_HEIGHT = 48
 DET_DECLARED_INPUT = (1, 3, 960, 960)
 
@@ -97,11 +100,14 @@ class Graph:
                     user.input[k] = source
         self.graph.node.remove(node)
 
-    def new_const(self, hint, value):
+    def new_const(self, hint, value, dtype=np.float32):
         Graph.made += 1
         name = "%s_sorvi%d" % (hint, Graph.made)
-        self.set_const(name, np.asarray(value, np.float32))
+        self.set_const(name, np.asarray(value, dtype))
         return name
+
+    def new_shape(self, hint, value):
+        return self.new_const(hint, value, np.int64)
 
     def prune(self):
         """Removes nodes and constants that no graph output depends on."""
@@ -519,23 +525,73 @@ def fold_shapes(model):
     return model
 
 
-def widen_channel_constants(model):
-    """Gives per-channel constants on [1,T,C] tensors the tensor's full shape."""
+def channel_constants_on_rows(model):
+    """Applies per-channel constants on [1,T,C] tensors to a [T,C] view.
+
+    OpenCV's Scale layer broadcasts from axis 1, so on [1,T,C] it would take
+    the constant as one value per step; on [T,C] it meets the channels."""
     g = Graph(model)
     shapes = static_shapes(model)
-    for node in g.graph.node:
+    for node in list(g.graph.node):
         if node.op_type not in ("Add", "Sub", "Mul", "Div") or len(node.input) != 2:
             continue
         for k, name in enumerate(node.input):
             other = node.input[1 - k]
             if name not in g.consts or other in g.consts or other not in shapes:
                 continue
-            value, shape = g.consts[name], shapes[other]
-            if len(shape) == 3 and value.size > 1 and list(value.shape) != shape:
-                wide = np.ascontiguousarray(np.broadcast_to(value, shape))
-                node.input[k] = name + "_wide_%d" % shape[1]
-                g.graph.initializer.append(numpy_helper.from_array(wide, node.input[k]))
-    g.prune()
+            shape = shapes[other]
+            if len(shape) != 3 or g.consts[name].size <= 1:
+                continue
+            rows, out = other + "_rows_" + node.name, node.output[0]
+            view = g.new_shape("rows", [-1, shape[2]])
+            back = g.new_shape("steps", [1, -1, shape[2]])
+            at = list(g.graph.node).index(node)
+            node.input[1 - k], node.output[0] = rows, out + "_rows"
+            g.graph.node.insert(at, helper.make_node("Reshape", [other, view], [rows]))
+            g.graph.node.insert(at + 2, helper.make_node("Reshape", [out + "_rows", back], [out]))
+            break
+    return model
+
+
+def means_as_matmuls(model):
+    """A mean over the last axis as a product with a column of 1/C: OpenCV
+    imports ReduceMean with the shape it was imported at."""
+    g = Graph(model)
+    shapes = static_shapes(model)
+    for node in g.graph.node:
+        if node.op_type != "ReduceMean":
+            continue
+        shape = shapes[node.input[0]]
+        assert attr(node, "axes") in ([-1], [len(shape) - 1]) and attr(node, "keepdims", 1) == 1
+        column = g.new_const("mean", np.full((shape[-1], 1), 1.0 / shape[-1]))
+        node.op_type = "MatMul"
+        del node.attribute[:]
+        node.input.append(column)
+    return model
+
+
+def width_free_shapes(model, other):
+    """Gives the graph folded at one width the shapes of any width: in each
+    Reshape (and Squeeze, made a Reshape) the one size that differs from the
+    same graph folded at another width becomes -1."""
+    g, g_other = Graph(model), Graph(other)
+    shapes, other_shapes = static_shapes(model), static_shapes(other)
+    for node in g.graph.node:
+        if node.op_type == "Reshape":
+            here, there = g.consts[node.input[1]], g_other.consts[node.input[1]]
+        elif node.op_type in ("Squeeze", "Unsqueeze"):
+            assert len(node.input) == 1, node.name
+            here = np.array(shapes[node.output[0]], np.int64)
+            there = np.array(other_shapes[node.output[0]], np.int64)
+            node.op_type = "Reshape"
+            del node.attribute[:]
+            node.input.append(g.new_shape("shape", here))
+        else:
+            continue
+        if np.array_equal(here, there):
+            continue
+        assert np.count_nonzero(here != there) == 1, node.name
+        g.set_const(node.input[1], np.where(here != there, -1, here).astype(np.int64))
     return model
 
 
@@ -548,7 +604,7 @@ def constants_as_initializers(model):
     return model
 
 
-def rewrite_recogniser(model, width, fast=True):
+def folded_recogniser(model, width, fast):
     model = onnx.ModelProto.FromString(model.SerializeToString())
     constants_as_initializers(model)
     dims = model.graph.input[0].type.tensor_type.shape.dim
@@ -564,23 +620,30 @@ def rewrite_recogniser(model, width, fast=True):
         # probabilities moved by up to 3e-4 with them, for 2 to 9 % of its
         # time: they stay out.
         speed_up(model, folds=False)
-    widen_channel_constants(model)
-    shapes = static_shapes(model)
-    for out in model.graph.output:
+    return model
+
+
+def rewrite_recogniser(model, fast=True):
+    """One graph for lines of any width, declared at the first fold width."""
+    here, there = (folded_recogniser(model, width, fast) for width in REC_FOLD_WIDTHS)
+    width_free_shapes(here, there)
+    means_as_matmuls(here)
+    channel_constants_on_rows(here)
+    Graph(here).prune()
+    shapes = static_shapes(here)
+    for out in here.graph.output:
         for value in shapes[out.name]:
             out.type.tensor_type.shape.dim.add().dim_value = value
-    return model
+    return here
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("model_dir")
     parser.add_argument("out_dir")
-    parser.add_argument("--widths", default=",".join(map(str, WIDTHS)))
     parser.add_argument("--plain", action="store_true",
                         help="without the rewrites for speed, to compare against")
     args = parser.parse_args(argv[1:])
-    widths = [int(w) for w in args.widths.split(",")]
     os.makedirs(args.out_dir, exist_ok=True)
     for name in os.listdir(args.out_dir):
         if name.startswith("rec_") and name.endswith(".onnx"):
@@ -589,9 +652,7 @@ def main(argv):
     det = constants_as_initializers(onnx.load(os.path.join(args.model_dir, DET)))
     onnx.save(rewrite_detector(det, not args.plain), os.path.join(args.out_dir, "det.onnx"))
     rec = onnx.load(os.path.join(args.model_dir, REC))
-    for width in widths:
-        onnx.save(rewrite_recogniser(rec, width, not args.plain),
-                  os.path.join(args.out_dir, "rec_%d.onnx" % width))
+    onnx.save(rewrite_recogniser(rec, not args.plain), os.path.join(args.out_dir, "rec.onnx"))
     shutil.copyfile(os.path.join(args.model_dir, KEYS), os.path.join(args.out_dir, KEYS))
     return 0
 

@@ -34,26 +34,45 @@ double lineHeights(const TextBox& box) {
   return length / std::max(height, 1.0);
 }
 
-EngineObservation readOne(LineReader& reader, const RasterImage& image, const TextBox& box,
-                          const std::vector<EngineWord>& pageWords, double& heightsLeft,
-                          const std::atomic<bool>& abandoned) {
-  std::optional<LineReading> line = lineFromPageWords(box, pageWords);
-  if (!line) {
-    // Past the budget the page reading's words stand, doubtful or not.
-    const double heights = lineHeights(box);
-    if (heights <= heightsLeft) {
-      heightsLeft -= heights;
-      line = reader.readLine(image, box, abandoned);
-    } else {
-      line = pageWordsOnLine(box, pageWords);
-    }
-  }
+EngineObservation observation(std::optional<LineReading> line) {
   EngineObservation observation;
   if (line) {
     observation.confidence = line->confidence;
     observation.topCandidate = std::move(line->text);
   }
   return observation;
+}
+
+// Reads the lines at `indices`, in that order as far as the budget goes, into
+// `read`: those the page read with confidence keep its words, the others go
+// to the reader together, and past the budget a line keeps the page words on
+// it, doubtful or not.
+void readPhase(LineReader& reader, const RasterImage& image, const std::vector<TextBox>& lines,
+               const std::vector<std::size_t>& indices, const std::vector<EngineWord>& pageWords,
+               double& heightsLeft, const std::atomic<bool>& abandoned,
+               std::vector<std::optional<EngineObservation>>& read) {
+  std::vector<std::size_t> forReader;
+  std::vector<TextBox> boxes;
+  for (const std::size_t i : indices) {
+    std::optional<LineReading> line = lineFromPageWords(lines[i], pageWords);
+    if (!line) {
+      const double heights = lineHeights(lines[i]);
+      if (heights <= heightsLeft) {
+        heightsLeft -= heights;
+        forReader.push_back(i);
+        boxes.push_back(lines[i]);
+        continue;
+      }
+      line = pageWordsOnLine(lines[i], pageWords);
+    }
+    read[i] = observation(std::move(line));
+  }
+  if (boxes.empty()) return;
+  std::vector<std::optional<LineReading>> readings = reader.read(image, boxes, abandoned);
+  readings.resize(boxes.size());
+  for (std::size_t k = 0; k < forReader.size(); ++k) {
+    read[forReader[k]] = observation(std::move(readings[k]));
+  }
 }
 
 }  // namespace
@@ -65,25 +84,24 @@ EngineOutput readLines(LineReader& reader, const RasterImage& image,
   double heightsLeft = kLineHeightsToRead;
   std::vector<std::optional<EngineObservation>> read(count);
   if (count > kSampleLines) {
-    EngineOutput sample{.failed = false, .results = std::vector<EngineObservation>{}};
-    for (std::size_t i = 0; i < kSampleLines; ++i) {
-      if (abandoned) return {.failed = true, .results = std::nullopt};
-      const std::size_t index = i * count / kSampleLines;
-      read[index] = readOne(reader, image, lines[index], pageWords, heightsLeft, abandoned);
-      sample.results->push_back(*read[index]);
-    }
+    std::vector<std::size_t> sampled;
+    for (std::size_t i = 0; i < kSampleLines; ++i) sampled.push_back(i * count / kSampleLines);
+    readPhase(reader, image, lines, sampled, pageWords, heightsLeft, abandoned, read);
     if (abandoned) return {.failed = true, .results = std::nullopt};
+    EngineOutput sample{.failed = false, .results = std::vector<EngineObservation>{}};
+    for (const std::size_t i : sampled) sample.results->push_back(*read[i]);
     const double share = static_cast<double>(kSampleLines) / static_cast<double>(count);
     if (!worthReadingRest(sample, share)) return {.failed = false, .results = std::nullopt};
   }
   // The work goes first to the lines the page reading missed: where it read
   // a line, however doubtfully, its words are there to fall back on.
   for (const bool missedOnly : {true, false}) {
+    if (abandoned) return {.failed = true, .results = std::nullopt};
+    std::vector<std::size_t> unread;
     for (std::size_t i = 0; i < count; ++i) {
-      if (abandoned) return {.failed = true, .results = std::nullopt};
-      if (read[i] || (missedOnly && pageWordsOnLine(lines[i], pageWords))) continue;
-      read[i] = readOne(reader, image, lines[i], pageWords, heightsLeft, abandoned);
+      if (!read[i] && !(missedOnly && pageWordsOnLine(lines[i], pageWords))) unread.push_back(i);
     }
+    readPhase(reader, image, lines, unread, pageWords, heightsLeft, abandoned, read);
   }
   if (abandoned) return {.failed = true, .results = std::nullopt};
   std::vector<EngineObservation> observations;

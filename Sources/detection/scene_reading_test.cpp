@@ -53,12 +53,19 @@ TEST(ReadingOrder, BandsTopToBottomAndLeftToRightWithinABand) {
 
 // Reads box N as "line N"; box 0 cannot be read.
 struct FakeReader : LineReader {
-  std::string read;  // the labels of the boxes read, in the order read
-  std::optional<LineReading> readLine(const RasterImage&, const TextBox& b,
-                                      const std::atomic<bool>&) override {
-    read += std::to_string(static_cast<int>(b.score));
-    if (b.score == 0) return std::nullopt;
-    return LineReading{"line " + std::to_string(static_cast<int>(b.score)), 0.8F};
+  std::string labels;  // of the boxes read, in the order read
+  std::vector<std::optional<LineReading>> read(const RasterImage&,
+                                               const std::vector<TextBox>& boxes,
+                                               const std::atomic<bool>&) override {
+    std::vector<std::optional<LineReading>> readings;
+    for (const TextBox& b : boxes) {
+      labels += std::to_string(static_cast<int>(b.score));
+      readings.push_back(b.score == 0
+                             ? std::nullopt
+                             : std::optional<LineReading>(LineReading{
+                                   "line " + std::to_string(static_cast<int>(b.score)), 0.8F}));
+    }
+    return readings;
   }
 };
 
@@ -78,7 +85,8 @@ TEST(SceneReading, EachLineIsOneObservationAndAnUnreadableOneHasNoCandidate) {
 TEST(SceneReading, ManyLinesAreSampledFirstAndEachIsReadOnce) {
   const RasterImage image{.width = 1, .height = 1, .rgba = {0, 0, 0, 0}};
   std::vector<TextBox> found;
-  for (int label = 1; label <= 9; ++label) found.push_back(box(0, label * 20.0F, 10, 10, label));
+  for (int label = 1; label <= 9; ++label)
+    found.push_back(box(0, static_cast<float>(label) * 20.0F, 10, 10, label));
   for (const bool goOn : {false, true}) {
     SCOPED_TRACE(goOn);
     FakeReader reader;
@@ -90,7 +98,7 @@ TEST(SceneReading, ManyLinesAreSampledFirstAndEachIsReadOnce) {
                                             return goOn;
                                           });
     EXPECT_EQ(sampled, 6U);
-    EXPECT_EQ(reader.read, goOn ? "124578369" : "124578");
+    EXPECT_EQ(reader.labels, goOn ? "124578369" : "124578");
     EXPECT_EQ(output.results.has_value(), goOn);
     if (goOn) {
       EXPECT_EQ(output.results->back().topCandidate, "line 9");
@@ -106,12 +114,13 @@ TEST(SceneReading, PastItsBudgetOfWorkALineKeepsThePageWordsHoweverDoubtful) {
   // those the page reading missed.
   std::vector<TextBox> found;
   for (int label = 1; label <= 4; ++label)
-    found.push_back(box(0, label * 20.0F, 1500, label * 20.0F + 10, label));
+    found.push_back(box(0, static_cast<float>(label) * 20.0F, 1500,
+                        static_cast<float>(label) * 20.0F + 10, label));
   const std::vector<EngineWord> words = {word("doubtful", 0.3F, 10, 21, 90, 29)};
   FakeReader reader;
   const EngineOutput output = readLines(reader, image, found, words, std::atomic<bool>{false},
                                         [](const EngineOutput&, double) { return true; });
-  EXPECT_EQ(reader.read, "23");
+  EXPECT_EQ(reader.labels, "23");
   ASSERT_TRUE(output.results);
   ASSERT_EQ(output.results->size(), 4U);
   EXPECT_EQ((*output.results)[0].topCandidate, "doubtful");
@@ -159,7 +168,7 @@ TEST(PageWords, AConfidentlyReadLineKeepsThePageReading) {
   const EngineOutput output =
       readLines(reader, image, {line, box(0, 40, 100, 60, 2)}, cases[0].words,
                 std::atomic<bool>{false}, [](const EngineOutput&, double) { return true; });
-  EXPECT_EQ(reader.read, "");
+  EXPECT_EQ(reader.labels, "");
   ASSERT_TRUE(output.results);
   EXPECT_EQ((*output.results)[1].topCandidate, "elsewhere");
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "recognition/raster_image.h"
@@ -42,16 +43,25 @@ struct LineReading {
   float confidence = 0.0F;
 };
 
-// Reads the text line that `box` frames on `image`, turned upright.
+// Reads the text lines that boxes frame on an image, turned upright.
 class LineReader {
  public:
   virtual ~LineReader() = default;
-  // Absent when the line cannot be read.
-  virtual std::optional<LineReading> readLine(const RasterImage& image, const TextBox& box,
-                                              const std::atomic<bool>& abandoned) = 0;
+  // One reading per box, in the boxes' order; absent for a line that cannot
+  // be read, and for those not read once `abandoned` became true. The order
+  // they are read in is the reader's, so that it can group lines alike.
+  virtual std::vector<std::optional<LineReading>> read(const RasterImage& image,
+                                                       const std::vector<TextBox>& boxes,
+                                                       const std::atomic<bool>& abandoned) = 0;
   // Gives back the memory reading lines took (models, buffers), for the
   // readings of the next image; the next line takes it again.
   virtual void releaseMemory() {}
+
+  std::optional<LineReading> readLine(const RasterImage& image, const TextBox& box,
+                                      const std::atomic<bool>& abandoned) {
+    std::vector<std::optional<LineReading>> readings = read(image, {box}, abandoned);
+    return readings.empty() ? std::nullopt : std::move(readings.front());
+  }
 };
 
 }  // namespace sorvi

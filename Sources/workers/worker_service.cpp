@@ -19,7 +19,7 @@ namespace {
 
 // Less than this is left to the next unit: handing memory back and faulting
 // it in again costs time.
-constexpr std::uint64_t kFreeMemoryKept = std::uint64_t{64} << 20;
+constexpr std::uint64_t kFreeMemoryKept = std::uint64_t{32} << 20;
 
 class FrameLineSink : public LineSink {
  public:

@@ -11,8 +11,7 @@ trap 'rm -rf "$stage"' EXIT
 DESTDIR="$stage" cmake --install "$build" --prefix /opt/sorvi >/dev/null
 root="$stage/opt/sorvi"
 expected=(bin/sorvi-ocr share/man/man1/sorvi-ocr.1.gz share/sorvi-ocr/sorvi-ocr-line.schema.json
-  share/doc/sorvi-ocr/examples/sorvi-ocr-cluster share/sorvi-ocr/models/{det.onnx,ppocr_keys_v1.txt,LICENSE})
-for model in "$build"/models/rec_*.onnx; do expected+=("share/sorvi-ocr/models/${model##*/}"); done
+  share/doc/sorvi-ocr/examples/sorvi-ocr-cluster share/sorvi-ocr/models/{det.onnx,rec.onnx,ppocr_keys_v1.txt,LICENSE})
 [[ "${2:-0}" == 1 ]] && expected+=(libexec/sorvi-ocr/sorvi-ocr-worker)  # a worker of its own
 for file in "${expected[@]}"; do
   [[ -f "$root/$file" ]] || { echo "not installed: $file"; find "$stage"; exit 1; }

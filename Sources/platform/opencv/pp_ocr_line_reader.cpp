@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <new>
-#include <string_view>
+#include <numeric>
 #include <utility>
 
 #include <opencv2/core.hpp>
@@ -19,82 +18,78 @@
 namespace sorvi {
 namespace {
 
-std::string recogniserFile(int width) { return "rec_" + std::to_string(width) + ".onnx"; }
-
-// The input width of a recogniser's file, 0 for other files.
-int recogniserWidth(const std::string& file) {
-  constexpr std::string_view kPrefix = "rec_";
-  constexpr std::string_view kSuffix = ".onnx";
-  const std::size_t affixes = kPrefix.size() + kSuffix.size();
-  if (file.size() <= affixes || file.size() > affixes + 5 || !file.starts_with(kPrefix) ||
-      !file.ends_with(kSuffix)) {
-    return 0;
+// Runs `work`, a failure of OpenCV or of memory giving `failed`: one line
+// that cannot be read leaves the others to be read.
+template <typename Result, typename Work>
+Result guarded(Work&& work, Result failed) {
+  try {
+    return work();
+  } catch (const cv::Exception&) {
+    return failed;
+  } catch (const std::bad_alloc&) {
+    return failed;
   }
-  const std::string digits = file.substr(kPrefix.size(), file.size() - affixes);
-  return digits.find_first_not_of("0123456789") == std::string::npos ? std::stoi(digits) : 0;
 }
 
 class OpenCvLineReader final : public LineReader {
  public:
   explicit OpenCvLineReader(std::string modelDir) : modelDir_(std::move(modelDir)) {}
 
-  void releaseMemory() override {
-    for (auto& [width, net] : nets_) {
-      net = cv::dnn::Net();
-    }
-  }
+  void releaseMemory() override { net_ = cv::dnn::Net(); }
 
-  std::optional<LineReading> readLine(const RasterImage& image, const TextBox& box,
-                                      const std::atomic<bool>& abandoned) override {
-    if (abandoned || image.rgba.size() != image.stride() * static_cast<std::size_t>(image.height)) {
-      return std::nullopt;
+  std::vector<std::optional<LineReading>> read(const RasterImage& image,
+                                               const std::vector<TextBox>& boxes,
+                                               const std::atomic<bool>& abandoned) override {
+    std::vector<std::optional<LineReading>> readings(boxes.size());
+    if (image.rgba.size() != image.stride() * static_cast<std::size_t>(image.height)) {
+      return readings;
     }
-    try {
-      return read(image, box, abandoned);
-    } catch (const cv::Exception&) {
-      return std::nullopt;
-    } catch (const std::bad_alloc&) {
-      return std::nullopt;
-    } catch (const std::filesystem::filesystem_error&) {
-      return std::nullopt;
+    std::vector<cv::Mat> lines(boxes.size());
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      lines[i] = guarded(
+          [&] {
+            const cv::Mat crop = uprightLineCrop(rgbaView(image), boxes[i]);
+            return crop.empty() ? crop : lineAtRecogniserHeight(crop);
+          },
+          cv::Mat());
     }
+    // Lines that share an input width are read one after another, so that
+    // the recogniser sets itself up once for each width.
+    std::vector<std::size_t> order(boxes.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return recogniserInputWidth(lines[a].cols) < recogniserInputWidth(lines[b].cols);
+    });
+    for (const std::size_t i : order) {
+      if (abandoned || !loaded()) break;
+      if (lines[i].empty()) continue;
+      readings[i] =
+          guarded([&] { return readLine(lines[i], abandoned); }, std::optional<LineReading>());
+    }
+    return readings;
   }
 
  private:
-  std::optional<LineReading> read(const RasterImage& image, const TextBox& box,
-                                  const std::atomic<bool>& abandoned) {
-    if (!findModels()) {
-      return std::nullopt;
+  std::optional<LineReading> readLine(const cv::Mat& line, const std::atomic<bool>& abandoned) {
+    const int width = recogniserInputWidth(line.cols);
+    if (line.cols <= width) {
+      return readWindows(line, width, {{.start = 0, .firstStep = 0, .endStep = width / kStride}},
+                         abandoned);
     }
-    const cv::Mat crop = uprightLineCrop(rgbaView(image), box);
-    if (crop.empty()) {
-      return std::nullopt;
-    }
-    const cv::Mat line = lineAtRecogniserHeight(crop);
-    const auto fits = nets_.lower_bound(line.cols);
-    if (fits != nets_.end()) {
-      const LineWindow whole{.start = 0, .firstStep = 0, .endStep = fits->first / kStride};
-      return readWindows(line, fits->first, {whole}, abandoned);
-    }
-    const int widest = nets_.rbegin()->first;
-    return readWindows(line, widest, lineWindows(line.cols, widest, kOverlap, kStride), abandoned);
+    return readWindows(line, width, lineWindows(line.cols, width, kOverlap, kStride), abandoned);
   }
 
   // The steps the windows contribute, in order, decoded as one line.
   std::optional<LineReading> readWindows(const cv::Mat& line, int width,
                                          const std::vector<LineWindow>& windows,
                                          const std::atomic<bool>& abandoned) {
-    cv::dnn::Net* net = loadedNet(width);
-    if (net == nullptr) {
-      return std::nullopt;
-    }
     std::vector<float> steps;
     for (const LineWindow& window : windows) {
       if (abandoned) {
         return std::nullopt;
       }
-      net->setInput(recogniserBlob(line.colRange(window.start, line.cols), width));
-      const cv::Mat output = net->forward();
+      net_.setInput(recogniserBlob(line.colRange(window.start, line.cols), width));
+      const cv::Mat output = net_.forward();
       const int count = output.dims == 3 ? output.size[1] : 0;
       if (count <= window.firstStep || output.size[2] != static_cast<int>(classes_.size())) {
         return std::nullopt;
@@ -114,48 +109,36 @@ class OpenCvLineReader final : public LineReader {
     return reading;
   }
 
-  // The recognisers' widths and the character list, found once.
-  bool findModels() {
-    if (searched_) {
-      return !nets_.empty() && !classes_.empty();
+  // The character list, read once, and the recogniser, loaded again after
+  // its memory was released. Models that do not load are not tried again.
+  bool loaded() {
+    if (unavailable_) {
+      return false;
     }
-    searched_ = true;
+    if (!net_.empty()) {
+      return true;
+    }
     setUpOpenCv();
     const std::filesystem::path dir(modelDir_);
-    if (auto classes = readRecogniserClasses(dir / "ppocr_keys_v1.txt")) {
-      classes_ = std::move(*classes);
+    if (classes_.empty()) {
+      auto classes = guarded([&] { return readRecogniserClasses(dir / "ppocr_keys_v1.txt"); },
+                             std::optional<std::vector<std::string>>());
+      if (classes) classes_ = std::move(*classes);
     }
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-      if (const int width = recogniserWidth(entry.path().filename().string()); width > 0) {
-        nets_[width] = cv::dnn::Net();
-      }
+    if (!classes_.empty()) {
+      net_ = guarded([&] { return cv::dnn::readNetFromONNX((dir / "rec.onnx").string()); },
+                     cv::dnn::Net());
     }
-    return !nets_.empty() && !classes_.empty();
-  }
-
-  // A recogniser that does not load is forgotten: the others read its lines.
-  cv::dnn::Net* loadedNet(int width) {
-    cv::dnn::Net& net = nets_.at(width);
-    if (net.empty()) {
-      const auto path = std::filesystem::path(modelDir_) / recogniserFile(width);
-      try {
-        net = cv::dnn::readNetFromONNX(path.string());
-      } catch (const cv::Exception&) {
-      }
-    }
-    if (net.empty()) {
-      nets_.erase(width);
-      return nullptr;
-    }
-    return &net;
+    unavailable_ = net_.empty();
+    return !unavailable_;
   }
 
   static constexpr int kStride = 8;    // input columns per output step
   static constexpr int kOverlap = 64;  // columns two windows of a long line share
   std::string modelDir_;
   std::vector<std::string> classes_;
-  std::map<int, cv::dnn::Net> nets_;
-  bool searched_ = false;
+  cv::dnn::Net net_;
+  bool unavailable_ = false;
 };
 
 }  // namespace

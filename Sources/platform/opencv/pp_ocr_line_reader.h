@@ -8,12 +8,12 @@
 namespace sorvi {
 
 // The PP-OCR line recogniser, run by OpenCV's DNN module on one thread.
-// `modelDir` holds the recogniser rewritten for OpenCV at fixed input widths
-// (rec_<width>.onnx) and its character list (ppocr_keys_v1.txt). A line is
-// read by the narrowest recogniser that holds it at the recogniser's height,
-// each loaded on its first use; a longer line by the widest, in overlapping
-// windows. Releasing its memory unloads the recognisers (over 100 MB when all
-// are loaded), each loaded again on its next use.
+// `modelDir` holds the recogniser rewritten for OpenCV (rec.onnx), which
+// reads lines of any width, and its character list (ppocr_keys_v1.txt). A
+// line is padded to the narrowest of a few input widths that holds it at the
+// recogniser's height; a longer one is read in overlapping windows of the
+// widest. Releasing its memory unloads the recogniser (about 30 MB), loaded
+// again for the next line.
 std::unique_ptr<LineReader> makePpOcrLineReader(std::string modelDir);
 
 }  // namespace sorvi

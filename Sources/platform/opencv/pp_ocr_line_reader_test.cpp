@@ -6,33 +6,40 @@
 namespace sorvi {
 namespace {
 
-// A short line fits the narrowest recogniser; the long one is wider than the
-// widest and is read in windows; unloaded recognisers load again.
-TEST(PpOcrLineReader, ReadsAFramedLineOfAnyLength) {
+// Lines are given back in the boxes' order, though read by input width: the
+// long line is wider than the widest input and is read in windows. The
+// recogniser, unloaded, loads again.
+TEST(PpOcrLineReader, ReadsFramedLinesOfAnyLength) {
+  const std::vector<std::string> texts = {
+      "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG, THEN RUNS 1234 METRES BACK HOME AGAIN",
+      "Hello World 42"};
   const auto reader = makePpOcrLineReader(SORVI_MODEL_DIR);
   const std::atomic<bool> abandoned = false;
-  for (const std::string text : {"Hello World 42",
-                                 "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG, "
-                                 "THEN RUNS 1234 METRES BACK HOME AGAIN"}) {
-    int baseline = 0;
-    const cv::Size size = cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, 1.0, 2, &baseline);
-    cv::Mat pixels(size.height + baseline + 40, size.width + 40, CV_8UC4,
-                   cv::Scalar(235, 235, 235, 255));
-    cv::putText(pixels, text, {20, 20 + size.height}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
+  cv::Mat pixels(140, 1700, CV_8UC4, cv::Scalar(235, 235, 235, 255));
+  std::vector<TextBox> boxes;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const int top = 70 * static_cast<int>(i);
+    const cv::Size size = cv::getTextSize(texts[i], cv::FONT_HERSHEY_SIMPLEX, 1.0, 2, nullptr);
+    cv::putText(pixels, texts[i], {20, top + 20 + size.height}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
                 cv::Scalar(20, 20, 20, 255), 2, cv::LINE_AA);
-    const RasterImage image{.width = pixels.cols,
-                            .height = pixels.rows,
-                            .rgba = std::vector<std::uint8_t>(pixels.datastart, pixels.dataend)};
-    const auto w = static_cast<float>(pixels.cols - 10);
-    const auto h = static_cast<float>(pixels.rows - 10);
-    const TextBox box{.corners = {{{10, 10}, {w, 10}, {w, h}, {10, h}}}, .score = 1.0F};
-    const auto reading = reader->readLine(image, box, abandoned);
-    ASSERT_TRUE(reading.has_value());
-    EXPECT_EQ(reading->text, text);
-    EXPECT_GT(reading->confidence, 0.8F);
-    reader->releaseMemory();
-    EXPECT_EQ(reader->readLine(image, box, abandoned)->confidence, reading->confidence);
+    const auto left = 10.0F;
+    const auto right = static_cast<float>(size.width + 30);
+    const auto y0 = static_cast<float>(top + 10);
+    const auto y1 = static_cast<float>(top + 60);
+    boxes.push_back({.corners = {{{left, y0}, {right, y0}, {right, y1}, {left, y1}}}});
   }
+  const RasterImage image{.width = pixels.cols,
+                          .height = pixels.rows,
+                          .rgba = std::vector<std::uint8_t>(pixels.datastart, pixels.dataend)};
+  const auto readings = reader->read(image, boxes, abandoned);
+  ASSERT_EQ(readings.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    ASSERT_TRUE(readings[i].has_value()) << texts[i];
+    EXPECT_EQ(readings[i]->text, texts[i]);
+    EXPECT_GT(readings[i]->confidence, 0.8F);
+  }
+  reader->releaseMemory();
+  EXPECT_EQ(reader->readLine(image, boxes[1], abandoned)->confidence, readings[1]->confidence);
 }
 
 }  // namespace

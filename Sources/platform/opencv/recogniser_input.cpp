@@ -23,6 +23,11 @@ cv::Mat lineAtRecogniserHeight(const cv::Mat& rgbaLine) {
   return resized;
 }
 
+int recogniserInputWidth(int columns) {
+  const auto* fits = std::lower_bound(kRecogniserWidths.begin(), kRecogniserWidths.end(), columns);
+  return fits != kRecogniserWidths.end() ? *fits : kRecogniserWidths.back();
+}
+
 cv::Mat recogniserBlob(const cv::Mat& rgbaLine, int width) {
   return planarBlob(rgbaLine.colRange(0, std::min(width, rgbaLine.cols)), width, kRecogniserPlanes);
 }

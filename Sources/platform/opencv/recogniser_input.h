@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -7,6 +8,14 @@
 namespace sorvi {
 
 inline constexpr int kRecogniserHeight = 48;
+// The input widths lines are padded to. The recogniser sets itself up anew
+// for each new input width, which takes as long as reading about 150
+// columns, so lines share a few widths instead of each having its own.
+inline constexpr std::array<int, 5> kRecogniserWidths = {160, 320, 480, 640, 960};
+
+// The narrowest of those widths that holds `columns`; the widest for a longer
+// line, which is read in windows of it.
+int recogniserInputWidth(int columns);
 
 // A 4-channel line image resized to the recogniser's height, its aspect
 // ratio kept (the width rounded up).
