@@ -18,7 +18,8 @@ namespace sorvi {
 namespace {
 
 // Less than this is left to the next unit: handing memory back and faulting
-// it in again costs time.
+// it in again costs time. More than this, left in pieces by a reading of
+// lines, raised the peak of a large page read next by about 30 MB.
 constexpr std::uint64_t kFreeMemoryKept = std::uint64_t{32} << 20;
 
 class FrameLineSink : public LineSink {

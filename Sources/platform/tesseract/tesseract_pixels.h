@@ -31,8 +31,8 @@ struct EnginePixels {
 // binarises each colour channel, and a binary image needs no binarising.
 // The white margin of a page that is mostly margin is cut down to a strip:
 // the engine's work and memory grow with the area, and a page rendered from
-// a large media box may be little else. Absent when the image is empty or its pixel buffer does not
-// match its size.
+// a large media box may be little else. Absent when the image is empty or
+// its pixel buffer does not match its size.
 std::optional<EnginePixels> pixelsOverWhite(const RasterImage& image);
 
 }  // namespace sorvi
