@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <iostream>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -121,7 +122,7 @@ int main(int argc, char** argv) try {
       const cv::Mat crop = sorvi::uprightLineCrop(sorvi::rgbaView(*image), box);
       if (crop.empty()) continue;
       lines.push_back(sorvi::lineAtRecogniserHeight(crop));
-      const int width = sorvi::recogniserInputWidth(lines.back().cols);
+      const int width = sorvi::recogniserInputWidths({lines.back().cols}).front();
       const cv::Mat input = sorvi::recogniserBlob(lines.back(), width);
       run(before.recogniser, input, a);
       run(after.recogniser, input, b);
@@ -162,14 +163,18 @@ int main(int argc, char** argv) try {
   for (std::size_t i = 0; i < lines.size(); i += (lines.size() + kTimedLines - 1) / kTimedLines) {
     timed.push_back(lines[i]);
   }
-  std::stable_sort(timed.begin(), timed.end(), [](const cv::Mat& a, const cv::Mat& b) {
-    return sorvi::recogniserInputWidth(a.cols) < sorvi::recogniserInputWidth(b.cols);
-  });
+  std::vector<int> columns;
+  for (const cv::Mat& line : timed) columns.push_back(line.cols);
+  std::vector<int> widths = sorvi::recogniserInputWidths(columns);
+  std::vector<std::size_t> order(timed.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return widths[a] < widths[b]; });
   const auto [recBefore, recAfter] =
       interleaved(rounds, timed.size(), [&](bool isAfter, std::size_t i) {
-        const int width = sorvi::recogniserInputWidth(timed[i].cols);
-        return run((isAfter ? after : before).recogniser, sorvi::recogniserBlob(timed[i], width),
-                   output);
+        const std::size_t line = order[i];
+        return run((isAfter ? after : before).recogniser,
+                   sorvi::recogniserBlob(timed[line], widths[line]), output);
       });
   const double perLine = 1e3 / static_cast<double>(std::max<std::size_t>(timed.size(), 1));
   std::cout << "recogniser per line: before " << recBefore * perLine << " ms, after "

@@ -53,25 +53,27 @@ class OpenCvLineReader final : public LineReader {
           },
           cv::Mat());
     }
+    std::vector<int> columns(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) columns[i] = lines[i].cols;
+    const std::vector<int> widths = recogniserInputWidths(columns);
     // Lines that share an input width are read one after another, so that
     // the recogniser sets itself up once for each width.
     std::vector<std::size_t> order(boxes.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      return recogniserInputWidth(lines[a].cols) < recogniserInputWidth(lines[b].cols);
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return widths[a] < widths[b]; });
     for (const std::size_t i : order) {
       if (abandoned || !loaded()) break;
       if (lines[i].empty()) continue;
-      readings[i] =
-          guarded([&] { return readLine(lines[i], abandoned); }, std::optional<LineReading>());
+      readings[i] = guarded([&] { return readLine(lines[i], widths[i], abandoned); },
+                            std::optional<LineReading>());
     }
     return readings;
   }
 
  private:
-  std::optional<LineReading> readLine(const cv::Mat& line, const std::atomic<bool>& abandoned) {
-    const int width = recogniserInputWidth(line.cols);
+  std::optional<LineReading> readLine(const cv::Mat& line, int width,
+                                      const std::atomic<bool>& abandoned) {
     if (line.cols <= width) {
       return readWindows(line, width, {{.start = 0, .firstStep = 0, .endStep = width / kStride}},
                          abandoned);
@@ -133,7 +135,7 @@ class OpenCvLineReader final : public LineReader {
     return !unavailable_;
   }
 
-  static constexpr int kStride = 8;    // input columns per output step
+  static constexpr int kStride = kRecogniserStride;
   static constexpr int kOverlap = 64;  // columns two windows of a long line share
   std::string modelDir_;
   std::vector<std::string> classes_;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numeric>
 
 #include <opencv2/imgproc.hpp>
 
@@ -23,9 +26,38 @@ cv::Mat lineAtRecogniserHeight(const cv::Mat& rgbaLine) {
   return resized;
 }
 
-int recogniserInputWidth(int columns) {
-  const auto* fits = std::lower_bound(kRecogniserWidths.begin(), kRecogniserWidths.end(), columns);
-  return fits != kRecogniserWidths.end() ? *fits : kRecogniserWidths.back();
+std::vector<int> recogniserInputWidths(const std::vector<int>& columns) {
+  constexpr std::int64_t kSetUpColumns = 85;
+  const auto fitted = [](int c) {
+    const int steps = (c + kRecogniserStride - 1) / kRecogniserStride;
+    return std::clamp(steps * kRecogniserStride, kRecogniserMinWidth, kRecogniserMaxWidth);
+  };
+  const std::size_t count = columns.size();
+  std::vector<std::size_t> order(count);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return columns[a] < columns[b]; });
+  // cost[j]: the least cost of the `j` narrowest lines, cut into groups of
+  // neighbours; start[j]: where the last of those groups starts.
+  std::vector<std::int64_t> cost(count + 1, 0);
+  std::vector<std::size_t> start(count + 1, 0);
+  for (std::size_t j = 1; j <= count; ++j) {
+    const std::int64_t width = fitted(columns[order[j - 1]]);
+    cost[j] = std::numeric_limits<std::int64_t>::max();
+    for (std::size_t i = 0; i < j; ++i) {
+      const std::int64_t c = cost[i] + kSetUpColumns + static_cast<std::int64_t>(j - i) * width;
+      if (c < cost[j]) {
+        cost[j] = c;
+        start[j] = i;
+      }
+    }
+  }
+  std::vector<int> widths(count, 0);
+  for (std::size_t j = count; j > 0; j = start[j]) {
+    const int width = fitted(columns[order[j - 1]]);
+    for (std::size_t k = start[j]; k < j; ++k) widths[order[k]] = width;
+  }
+  return widths;
 }
 
 cv::Mat recogniserBlob(const cv::Mat& rgbaLine, int width) {

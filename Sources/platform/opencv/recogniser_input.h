@@ -8,14 +8,19 @@
 namespace sorvi {
 
 inline constexpr int kRecogniserHeight = 48;
-// The input widths lines are padded to. The recogniser sets itself up anew
-// for each new input width, which takes as long as reading about 150
-// columns, so lines share a few widths instead of each having its own.
-inline constexpr std::array<int, 5> kRecogniserWidths = {160, 320, 480, 640, 960};
+// Input columns per output step of the recogniser.
+inline constexpr int kRecogniserStride = 8;
+// The narrowest input a line is padded to, and the widest: a longer line is
+// read in windows of it.
+inline constexpr int kRecogniserMinWidth = 160;
+inline constexpr int kRecogniserMaxWidth = 960;
 
-// The narrowest of those widths that holds `columns`; the widest for a longer
-// line, which is read in windows of it.
-int recogniserInputWidth(int columns);
+// The input width for each line of `columns` (at the recogniser's height),
+// in the same order. Each new input width sets the recogniser up anew, which
+// takes as long as reading about 85 columns, so lines of similar widths share
+// the width of the widest of them: the widths chosen cost the least in
+// columns read plus set-ups.
+std::vector<int> recogniserInputWidths(const std::vector<int>& columns);
 
 // A 4-channel line image resized to the recogniser's height, its aspect
 // ratio kept (the width rounded up).

@@ -24,5 +24,26 @@ TEST(LineWindows, ReadEveryStepOfTheLineOnceInOrder) {
   }
 }
 
+TEST(RecogniserInputWidths, ShareAWidthOnlyWhereASetUpCostsMoreThanThePadding) {
+  const struct {
+    std::vector<int> columns;
+    std::vector<int> widths;
+  } cases[] = {
+      {{}, {}},
+      // Short lines take the narrowest input; long ones the widest, in windows.
+      {{3, 150, 2000}, {160, 160, 960}},
+      // A few columns apart: one width, that of the widest, in any order.
+      {{300, 290, 305}, {312, 312, 312}},
+      // Far apart: each its own, rounded up to whole steps.
+      {{200, 700}, {200, 704}},
+      // Many lines a little apart: padding all to the widest costs more.
+      {{400, 400, 400, 400, 400, 400, 400, 400, 500, 500, 500, 500, 500, 500, 500, 500},
+       {400, 400, 400, 400, 400, 400, 400, 400, 504, 504, 504, 504, 504, 504, 504, 504}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(recogniserInputWidths(c.columns), c.widths) << ::testing::PrintToString(c.columns);
+  }
+}
+
 }  // namespace
 }  // namespace sorvi
