@@ -75,10 +75,12 @@ class OpenCvLineReader final : public LineReader {
   std::optional<LineReading> readLine(const cv::Mat& line, int width,
                                       const std::atomic<bool>& abandoned) {
     if (line.cols <= width) {
-      return readWindows(line, width, {{.start = 0, .firstStep = 0, .endStep = width / kStride}},
+      return readWindows(line, width,
+                         {{.start = 0, .firstStep = 0, .endStep = width / kRecogniserStride}},
                          abandoned);
     }
-    return readWindows(line, width, lineWindows(line.cols, width, kOverlap, kStride), abandoned);
+    return readWindows(line, width, lineWindows(line.cols, width, kOverlap, kRecogniserStride),
+                       abandoned);
   }
 
   // The steps the windows contribute, in order, decoded as one line.
@@ -135,7 +137,6 @@ class OpenCvLineReader final : public LineReader {
     return !unavailable_;
   }
 
-  static constexpr int kStride = kRecogniserStride;
   static constexpr int kOverlap = 64;  // columns two windows of a long line share
   std::string modelDir_;
   std::vector<std::string> classes_;
