@@ -49,6 +49,20 @@ double run(cv::dnn::Net& net, const cv::Mat& blob, cv::Mat& output) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The recogniser's [1,T,C] scores as the probabilities the reader takes
+// from them, a softmax per step.
+cv::Mat probabilities(const cv::Mat& scores) {
+  cv::Mat rows = scores.reshape(1, scores.size[1]).clone();
+  for (int t = 0; t < rows.rows; ++t) {
+    cv::Mat row = rows.row(t);
+    double best = 0;
+    cv::minMaxLoc(row, nullptr, &best);
+    cv::exp(row - best, row);
+    row /= cv::sum(row)[0];
+  }
+  return rows;
+}
+
 double maxDifference(const cv::Mat& a, const cv::Mat& b) {
   if (a.total() != b.total()) return INFINITY;
   return cv::norm(a.reshape(1, 1), b.reshape(1, 1), cv::NORM_INF);
@@ -126,8 +140,9 @@ int main(int argc, char** argv) try {
       const cv::Mat input = sorvi::recogniserBlob(lines.back(), width);
       run(before.recogniser, input, a);
       run(after.recogniser, input, b);
-      if (maxDifference(a, b) > recogniserDifference) {
-        recogniserDifference = maxDifference(a, b);
+      const double difference = maxDifference(probabilities(a), probabilities(b));
+      if (difference > recogniserDifference) {
+        recogniserDifference = difference;
         worstLine = std::string(argv[i]) + " line " + std::to_string(lines.size());
       }
       const auto readBefore = readerBefore->readLine(*image, box, abandoned);
@@ -163,8 +178,8 @@ int main(int argc, char** argv) try {
   for (std::size_t i = 0; i < lines.size(); i += (lines.size() + kTimedLines - 1) / kTimedLines) {
     timed.push_back(lines[i]);
   }
-  std::vector<int> columns;
-  for (const cv::Mat& line : timed) columns.push_back(line.cols);
+  std::vector<int> columns(timed.size());
+  for (std::size_t i = 0; i < timed.size(); ++i) columns[i] = timed[i].cols;
   std::vector<int> widths = sorvi::recogniserInputWidths(columns);
   std::vector<std::size_t> order(timed.size());
   std::iota(order.begin(), order.end(), std::size_t{0});

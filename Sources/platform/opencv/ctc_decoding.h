@@ -12,11 +12,10 @@ namespace sorvi {
 // the keys file, then the space.
 std::optional<std::vector<std::string>> readRecogniserClasses(const std::string& keysPath);
 
-// Greedy CTC decoding of `steps` rows of class probabilities: the most likely
-// class of each step, repeats collapsed, blanks and the spaces at either end
-// dropped. The confidence is the mean probability of the characters kept, 0
-// when none is.
-LineReading decodeCtc(const float* probabilities, int steps,
-                      const std::vector<std::string>& classes);
+// Greedy CTC decoding of `steps` rows of class scores, one row's softmax
+// giving its probabilities: the most likely class of each step, repeats
+// collapsed, blanks and the spaces at either end dropped. The confidence is
+// the mean probability of the characters kept, 0 when none is.
+LineReading decodeCtc(const float* scores, int steps, const std::vector<std::string>& classes);
 
 }  // namespace sorvi

@@ -1,5 +1,6 @@
 #include "platform/opencv/ctc_decoding.h"
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
@@ -10,7 +11,8 @@ namespace {
 
 TEST(DecodeCtc, CollapsesRepeatsDropsBlanksAndOuterSpacesAndAveragesTheRest) {
   const std::vector<std::string> classes{"", "a", "b", " "};
-  // Each step: the winning class and its probability, the rest shared out.
+  // Each step: the winning class and its probability, the rest shared out;
+  // their logarithms are scores whose softmax gives them back.
   const struct {
     std::vector<std::pair<int, float>> steps;
     std::string text;
@@ -27,12 +29,12 @@ TEST(DecodeCtc, CollapsesRepeatsDropsBlanksAndOuterSpacesAndAveragesTheRest) {
     std::vector<float> table;
     for (const auto& [best, probability] : c.steps) {
       for (int k = 0; k < 4; ++k) {
-        table.push_back(k == best ? probability : (1.0F - probability) / 3.0F);
+        table.push_back(std::log(k == best ? probability : (1.0F - probability) / 3.0F));
       }
     }
     const LineReading reading = decodeCtc(table.data(), static_cast<int>(c.steps.size()), classes);
     EXPECT_EQ(reading.text, c.text);
-    EXPECT_FLOAT_EQ(reading.confidence, c.confidence);
+    EXPECT_NEAR(reading.confidence, c.confidence, 1e-6);
   }
 }
 
