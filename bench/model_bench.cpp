@@ -20,6 +20,7 @@
 #include <opencv2/dnn.hpp>
 
 #include "platform/images/image_file_source.h"
+#include "platform/opencv/ctc_decoding.h"
 #include "platform/opencv/detector_input.h"
 #include "platform/opencv/line_crop.h"
 #include "platform/opencv/model_input.h"
@@ -49,10 +50,10 @@ double run(cv::dnn::Net& net, const cv::Mat& blob, cv::Mat& output) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The recogniser's [1,T,C] scores as the probabilities the reader takes
-// from them, a softmax per step.
-cv::Mat probabilities(const cv::Mat& scores) {
-  cv::Mat rows = scores.reshape(1, scores.size[1]).clone();
+// The recogniser's scores as the probabilities the reader takes from them,
+// a softmax per step.
+cv::Mat probabilities(const cv::Mat& scores, std::size_t classes) {
+  cv::Mat rows = sorvi::scoresByStep(scores, classes).clone();
   for (int t = 0; t < rows.rows; ++t) {
     cv::Mat row = rows.row(t);
     double best = 0;
@@ -106,6 +107,8 @@ int main(int argc, char** argv) try {
   Models before(argv[1]);
   Models after(argv[2]);
   const int rounds = std::max(1, std::atoi(argv[3]));
+  const std::size_t classes =
+      sorvi::readRecogniserClasses(std::string(argv[1]) + "/ppocr_keys_v1.txt").value().size();
   const auto detector = sorvi::makeOpenCvTextDetector(std::string(argv[1]) + "/det.onnx");
   const auto readerBefore = sorvi::makePpOcrLineReader(argv[1]);
   const auto readerAfter = sorvi::makePpOcrLineReader(argv[2]);
@@ -140,7 +143,7 @@ int main(int argc, char** argv) try {
       const cv::Mat input = sorvi::recogniserBlob(lines.back(), width);
       run(before.recogniser, input, a);
       run(after.recogniser, input, b);
-      const double difference = maxDifference(probabilities(a), probabilities(b));
+      const double difference = maxDifference(probabilities(a, classes), probabilities(b, classes));
       if (difference > recogniserDifference) {
         recogniserDifference = difference;
         worstLine = std::string(argv[i]) + " line " + std::to_string(lines.size());

@@ -21,8 +21,9 @@ products with a constant column, and per-channel constants on [1,T,C]
 tensors are applied to a [T,C] view of them: the importer would fix the one
 to the width it was imported at and broadcast the other over T.
 
-The recogniser gives the scores ahead of its last softmax; the reader takes
-the softmax of the ones it needs.
+The recogniser gives the scores ahead of its last softmax, a step's scores
+as a row ([1,T,C]) or, where the transpose ahead of the softmax goes with
+it, as a column ([1,C,T]); the reader takes the softmax of the ones it needs.
 
 Both are then rewritten for speed on one thread, each rewrite giving the
 same outputs up to float rounding (bench/model_bench.sh checks them against
@@ -627,13 +628,17 @@ def folded_recogniser(model, width, fast):
 def scores_out(model):
     """The last Softmax goes: the reader needs the probability of each step's
     best class only, and computes it faster than OpenCV's Softmax layer over
-    all 6625 classes of every step."""
+    all 6625 classes of every step. So does a Transpose of [1,C,T] scores to
+    [1,T,C] ahead of it, which OpenCV does slowly and the reader fast."""
     g = Graph(model)
     for out in g.graph.output:
-        softmax = g.producer(out.name)
-        if softmax is not None and softmax.op_type == "Softmax":
-            g.producer(softmax.input[0]).output[0] = out.name
-            g.graph.node.remove(softmax)
+        for op_type in ("Softmax", "Transpose"):
+            node = g.producer(out.name)
+            if node is None or node.op_type != op_type or (
+                    op_type == "Transpose" and list(attr(node, "perm")) != [0, 2, 1]):
+                continue
+            g.producer(node.input[0]).output[0] = out.name
+            g.graph.node.remove(node)
 
 
 def rewrite_recogniser(model, fast=True):

@@ -36,10 +36,24 @@ float probabilityOfBest(const float* row, std::size_t width, float best, cv::Mat
   buffer.create(1, static_cast<int>(width), CV_32F);
   std::transform(row, row + width, buffer.ptr<float>(), [best](float s) { return s - best; });
   cv::exp(buffer, buffer);
-  return static_cast<float>(1.0 / cv::sum(buffer)[0]);
+  // The best class alone adds 1; less is a row with a score that is not a
+  // number, which gives no probability.
+  const double sum = cv::sum(buffer)[0];
+  return sum >= 1.0 ? static_cast<float>(1.0 / sum) : 0.0F;
 }
 
 }  // namespace
+
+cv::Mat scoresByStep(const cv::Mat& output, std::size_t classes) {
+  const int count = static_cast<int>(classes);
+  if (output.dims != 3 || output.size[0] != 1 || output.type() != CV_32F) return {};
+  const cv::Mat table = output.reshape(1, {output.size[1], output.size[2]});
+  if (table.cols == count) return table;
+  if (table.rows != count) return {};
+  cv::Mat byStep;
+  cv::transpose(table, byStep);
+  return byStep;
+}
 
 LineReading decodeCtc(const float* scores, int steps, const std::vector<std::string>& classes) {
   std::vector<std::pair<std::size_t, float>> kept;

@@ -38,6 +38,17 @@ TEST(DecodeCtc, CollapsesRepeatsDropsBlanksAndOuterSpacesAndAveragesTheRest) {
   }
 }
 
+TEST(ScoresByStep, GivesAStepPerRowFromEitherLayoutAndNothingFromOtherShapes) {
+  std::vector<float> rows{1, 2, 3, 4, 5, 6};     // 2 steps of 3 classes
+  std::vector<float> columns{1, 4, 2, 5, 3, 6};  // the same, a step per column
+  const cv::Mat byRow(std::vector<int>{1, 2, 3}, CV_32F, rows.data());
+  const cv::Mat byColumn(std::vector<int>{1, 3, 2}, CV_32F, columns.data());
+  const cv::Mat expected(2, 3, CV_32F, rows.data());
+  EXPECT_EQ(cv::norm(scoresByStep(byRow, 3), expected, cv::NORM_INF), 0);
+  EXPECT_EQ(cv::norm(scoresByStep(byColumn, 3), expected, cv::NORM_INF), 0);
+  EXPECT_TRUE(scoresByStep(byRow, 4).empty());
+}
+
 TEST(ReadRecogniserClasses, PutsTheBlankFirstAndTheSpaceLast) {
   const std::string path = testing::TempDir() + "/keys.txt";
   std::ofstream(path) << "x\r\n\xC3\xA4\ny";

@@ -93,13 +93,12 @@ class OpenCvLineReader final : public LineReader {
         return std::nullopt;
       }
       net_.setInput(recogniserBlob(line.colRange(window.start, line.cols), width));
-      const cv::Mat output = net_.forward();
-      const int count = output.dims == 3 ? output.size[1] : 0;
-      if (count <= window.firstStep || output.size[2] != static_cast<int>(classes_.size())) {
+      const cv::Mat scores = scoresByStep(net_.forward(), classes_.size());
+      if (scores.rows <= window.firstStep) {
         return std::nullopt;
       }
-      const int end = std::min(window.endStep, count);
-      const auto* first = output.ptr<float>(0, window.firstStep);
+      const int end = std::min(window.endStep, scores.rows);
+      const auto* first = scores.ptr<float>(window.firstStep);
       steps.insert(steps.end(), first,
                    first + static_cast<std::size_t>(end - window.firstStep) * classes_.size());
     }
