@@ -47,7 +47,7 @@ float probabilityOfBest(const float* row, std::size_t width, float best, cv::Mat
 cv::Mat scoresByStep(const cv::Mat& output, std::size_t classes) {
   const int count = static_cast<int>(classes);
   if (output.dims != 3 || output.size[0] != 1 || output.type() != CV_32F) return {};
-  const cv::Mat table = output.reshape(1, {output.size[1], output.size[2]});
+  cv::Mat table = output.reshape(1, {output.size[1], output.size[2]});
   if (table.cols == count) return table;
   if (table.rows != count) return {};
   cv::Mat byStep;
