@@ -32,7 +32,10 @@ constant scales and shifts are folded into the convolutions beside them, the
 detector's squeeze-excite x + x*s becomes x*(1+s), 1x1 convolutions that
 read only another convolution are merged with it when that is cheaper, 5x5
 depthwise convolutions become four 3x3 ones, the recogniser's last MatMul
-becomes a 1x1 convolution, and the detector's input is declared 1x3x960x960.
+becomes a 1x1 convolution, each hard-swish becomes one node of a layer the
+reader registers with OpenCV (sorvi.HardSwishTimesSix), and the detector's
+input is declared 1x3x960x960. OpenCV 4.6's own HardSwish layer would not do:
+fused into the convolution ahead of it, it takes that off its fast paths.
 """
 
 import argparse
@@ -52,6 +55,9 @@ KEYS = "ppocr_keys_v1.txt"
 REC_FOLD_WIDTHS = (320, 480)
 REC_HEIGHT = 48
 DET_DECLARED_INPUT = (1, 3, 960, 960)
+# The reader registers this layer with OpenCV (platform/opencv/hard_swish_layer.h).
+HARD_SWISH_DOMAIN = "sorvi"
+HARD_SWISH_OP = "HardSwishTimesSix"
 
 
 class Graph:
@@ -149,6 +155,7 @@ def rewrite_detector(model, fast=True):
         for dim, value in zip(dims, DET_DECLARED_INPUT):
             dim.Clear()
             dim.dim_value = value
+        hard_swish_nodes(model)
     return model
 
 
@@ -442,6 +449,38 @@ def head_as_convolution(g):
         g.graph.node.remove(matmul_add)
 
 
+def hard_swish_nodes(model):
+    """x * Clip(x + 3, 0, 6), a hard-swish whose /6 went into the convolution
+    after it, becomes one node of the reader's own layer: one pass over the
+    tensor where OpenCV's Add, Clip and Mul layers took three. Last of all,
+    as shape inference does not see through that node."""
+    g = Graph(model)
+    for mul in list(g.graph.node):
+        if mul.op_type != "Mul" or len(mul.input) != 2:
+            continue
+        for k in (0, 1):
+            clip, x = g.producer(mul.input[k]), mul.input[1 - k]
+            add = g.producer(clip.input[0]) if clip is not None and clip.op_type == "Clip" else None
+            operand = constant_operand(g, add) if add is not None else None
+            if (operand is None or add.op_type != "Add" or add.input[1 - operand[0]] != x
+                    or np.asarray(operand[1]).size != 1
+                    or float(np.asarray(operand[1]).reshape(-1)[0]) != 3.0
+                    or len(clip.input) != 1 or attr(clip, "min") != 0.0
+                    or attr(clip, "max") != 6.0
+                    or g.single_consumer(add.output[0]) is not clip
+                    or g.single_consumer(clip.output[0]) is not mul):
+                continue
+            node = helper.make_node(HARD_SWISH_OP, [x], [mul.output[0]],
+                                    domain=HARD_SWISH_DOMAIN)
+            g.graph.node.insert(list(g.graph.node).index(add), node)
+            for old in (add, clip, mul):
+                g.graph.node.remove(old)
+            break
+    if not any(o.domain == HARD_SWISH_DOMAIN for o in model.opset_import):
+        model.opset_import.append(helper.make_opsetid(HARD_SWISH_DOMAIN, 1))
+    g.prune()
+
+
 def speed_up(model):
     g = Graph(model)
     drop_identities(g)
@@ -653,6 +692,8 @@ def rewrite_recogniser(model, fast=True):
     for out in here.graph.output:
         for value in shapes[out.name]:
             out.type.tensor_type.shape.dim.add().dim_value = value
+    if fast:
+        hard_swish_nodes(here)
     return here
 
 

@@ -3,11 +3,14 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
 
+#include "platform/opencv/hard_swish_layer.h"
+
 namespace sorvi {
 
 void setUpOpenCv() {
   cv::setNumThreads(1);
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+  registerHardSwishLayer();
 }
 
 }  // namespace sorvi
