@@ -30,12 +30,14 @@ same outputs up to float rounding (bench/model_bench.sh checks them against
 the graphs made with --plain, which leaves these out): batch norms and
 constant scales and shifts are folded into the convolutions beside them, the
 detector's squeeze-excite x + x*s becomes x*(1+s), 1x1 convolutions that
-read only another convolution are merged with it when that is cheaper, 5x5
-depthwise convolutions become four 3x3 ones, the recogniser's last MatMul
-becomes a 1x1 convolution, each hard-swish becomes one node of a layer the
-reader registers with OpenCV (sorvi.HardSwishTimesSix), and the detector's
-input is declared 1x3x960x960. OpenCV 4.6's own HardSwish layer would not do:
-fused into the convolution ahead of it, it takes that off its fast paths.
+read only another convolution are merged with it when that is cheaper, the
+recogniser's last MatMul becomes a 1x1 convolution, and the detector's input
+is declared 1x3x960x960. Two kinds of node become layers the reader
+registers with OpenCV: each hard-swish (sorvi.HardSwishTimesSix; OpenCV
+4.6's own HardSwish, fused into the convolution ahead of it, takes that off
+its fast paths) and each 5x5 depthwise convolution that steps one column at
+a time (sorvi.DepthwiseConv5x5); the other 5x5 depthwise convolutions become
+four 3x3 ones, the only size OpenCV 4.6 runs fast.
 """
 
 import argparse
@@ -55,9 +57,11 @@ KEYS = "ppocr_keys_v1.txt"
 REC_FOLD_WIDTHS = (320, 480)
 REC_HEIGHT = 48
 DET_DECLARED_INPUT = (1, 3, 960, 960)
-# The reader registers this layer with OpenCV (platform/opencv/hard_swish_layer.h).
-HARD_SWISH_DOMAIN = "sorvi"
+# Layers of the reader's own, which it registers with OpenCV as OWN_DOMAIN.OP
+# (platform/opencv/hard_swish_layer.h, depthwise_5x5_layer.h).
+OWN_DOMAIN = "sorvi"
 HARD_SWISH_OP = "HardSwishTimesSix"
+DEPTHWISE_5X5_OP = "DepthwiseConv5x5"
 
 
 class Graph:
@@ -155,7 +159,7 @@ def rewrite_detector(model, fast=True):
         for dim, value in zip(dims, DET_DECLARED_INPUT):
             dim.Clear()
             dim.dim_value = value
-        hard_swish_nodes(model)
+        own_layers(model)
     return model
 
 
@@ -360,16 +364,29 @@ def merge_pointwise_convs(g):
         g.graph.node.remove(second)
 
 
+def depthwise_5x5(g, conv):
+    """The weight and bias of a 5x5 depthwise convolution padded by 2, else None."""
+    parts = conv_parts(g, conv)
+    if (parts is None or parts[0].shape[1:] != (1, 5, 5)
+            or attr(conv, "group", 1) != parts[0].shape[0]
+            or list(attr(conv, "pads", [])) != [2, 2, 2, 2]
+            or any(d != 1 for d in attr(conv, "dilations", [1]))):
+        return None
+    return parts
+
+
+def steps_one_column(conv):
+    return list(attr(conv, "strides", [1, 1]))[1] == 1
+
+
 def split_depthwise_5x5(g):
     """OpenCV 4.6 has a fast path for 3x3 depthwise convolutions only: a 5x5
     one becomes four 3x3 ones over the kernel's corners, padded unevenly so
-    that each reads its own rows and columns, summed."""
+    that each reads its own rows and columns, summed. Those that step one
+    column at a time are left to the reader's own layer (depthwise_5x5_nodes)."""
     for conv in list(g.graph.node):
-        parts = conv_parts(g, conv)
-        if (parts is None or parts[0].shape[1:] != (1, 5, 5)
-                or attr(conv, "group", 1) != parts[0].shape[0]
-                or list(attr(conv, "pads", [])) != [2, 2, 2, 2]
-                or any(d != 1 for d in attr(conv, "dilations", [1]))):
+        parts = depthwise_5x5(g, conv)
+        if parts is None or steps_one_column(conv):
             continue
         weight, bias = parts
         index = list(g.graph.node).index(conv)
@@ -470,15 +487,38 @@ def hard_swish_nodes(model):
                     or g.single_consumer(add.output[0]) is not clip
                     or g.single_consumer(clip.output[0]) is not mul):
                 continue
-            node = helper.make_node(HARD_SWISH_OP, [x], [mul.output[0]],
-                                    domain=HARD_SWISH_DOMAIN)
+            node = helper.make_node(HARD_SWISH_OP, [x], [mul.output[0]], domain=OWN_DOMAIN)
             g.graph.node.insert(list(g.graph.node).index(add), node)
             for old in (add, clip, mul):
                 g.graph.node.remove(old)
             break
-    if not any(o.domain == HARD_SWISH_DOMAIN for o in model.opset_import):
-        model.opset_import.append(helper.make_opsetid(HARD_SWISH_DOMAIN, 1))
     g.prune()
+
+
+def depthwise_5x5_nodes(model):
+    """5x5 depthwise convolutions that step one column at a time become nodes
+    of the reader's own layer. Last of all, as shape inference does not see
+    through those nodes."""
+    g = Graph(model)
+    for conv in list(g.graph.node):
+        parts = depthwise_5x5(g, conv)
+        if parts is None or not steps_one_column(conv):
+            continue
+        weight, bias = parts
+        node = helper.make_node(
+            DEPTHWISE_5X5_OP, [conv.input[0], g.new_const(conv.input[1] + "_5x5", weight),
+                               g.new_const(conv.output[0] + "_bias", bias)], [conv.output[0]],
+            domain=OWN_DOMAIN, strides=list(attr(conv, "strides", [1, 1])))
+        g.graph.node.insert(list(g.graph.node).index(conv), node)
+        g.graph.node.remove(conv)
+    g.prune()
+
+
+def own_layers(model):
+    hard_swish_nodes(model)
+    depthwise_5x5_nodes(model)
+    if not any(o.domain == OWN_DOMAIN for o in model.opset_import):
+        model.opset_import.append(helper.make_opsetid(OWN_DOMAIN, 1))
 
 
 def speed_up(model):
@@ -693,7 +733,7 @@ def rewrite_recogniser(model, fast=True):
         for value in shapes[out.name]:
             out.type.tensor_type.shape.dim.add().dim_value = value
     if fast:
-        hard_swish_nodes(here)
+        own_layers(here)
     return here
 
 

@@ -3,6 +3,7 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
 
+#include "platform/opencv/depthwise_5x5_layer.h"
 #include "platform/opencv/hard_swish_layer.h"
 
 namespace sorvi {
@@ -11,6 +12,7 @@ void setUpOpenCv() {
   cv::setNumThreads(1);
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
   registerHardSwishLayer();
+  registerDepthwise5x5Layer();
 }
 
 }  // namespace sorvi
