@@ -30,8 +30,8 @@ std::optional<std::vector<std::string>> readRecogniserClasses(const std::string&
 
 namespace {
 
-// The softmax of `row` at its highest score, `best`: OpenCV's vector exp
-// over the row costs a tenth of what the graph's own softmax layer did.
+// The softmax of `row` at its highest score, `best`, with OpenCV's vector
+// exp: the graph's own softmax layer took every step, one exp at a time.
 float probabilityOfBest(const float* row, std::size_t width, float best, cv::Mat& buffer) {
   buffer.create(1, static_cast<int>(width), CV_32F);
   std::transform(row, row + width, buffer.ptr<float>(), [best](float s) { return s - best; });
