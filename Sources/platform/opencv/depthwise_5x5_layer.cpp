@@ -25,6 +25,7 @@ constexpr int kPad = 2;
 // padding.
 using SourceRows = std::array<const float*, kSize>;
 
+// The output at column `ox`, the taps in the padding left out.
 float outputAt(const SourceRows& rows, int width, const float* weights, float bias, int ox) {
   float sum = bias;
   for (int ky = 0; ky < kSize; ++ky) {
@@ -37,9 +38,9 @@ float outputAt(const SourceRows& rows, int width, const float* weights, float bi
 }
 
 #ifdef SORVI_DEPTHWISE_AVX2
-// The outputs from `ox` on whose taps all lie inside the rows, 64 and then 8
-// at a time, up to `end`; gives where it stopped. Eight sums in flight hide
-// the latency of the multiply-adds.
+// Writes the outputs from column `ox` up to `end`, all of whose taps lie
+// inside the rows, 64 and then 8 at a time; gives where it stopped. Eight
+// sums in flight hide the latency of the multiply-adds.
 __attribute__((target("avx2,fma"))) int interiorAvx2(const SourceRows& rows, const float* weights,
                                                      float bias, float* out, int ox, int end) {
   constexpr int kLanes = 8;
