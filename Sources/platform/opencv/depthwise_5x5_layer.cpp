@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <mutex>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -141,10 +140,6 @@ class Depthwise5x5Layer final : public cv::dnn::Layer {
     CV_Assert(blobs[0].total() == blobs[1].total() * kSize * kSize);
   }
 
-  static cv::Ptr<cv::dnn::Layer> create(cv::dnn::LayerParams& params) {
-    return cv::makePtr<Depthwise5x5Layer>(params);
-  }
-
   bool getMemoryShapes(const std::vector<cv::dnn::MatShape>& inputs, int /*requiredOutputs*/,
                        std::vector<cv::dnn::MatShape>& outputs,
                        std::vector<cv::dnn::MatShape>& /*internals*/) const override {
@@ -188,11 +183,8 @@ class Depthwise5x5Layer final : public cv::dnn::Layer {
 
 }  // namespace
 
-void registerDepthwise5x5Layer() {
-  static std::once_flag registered;
-  std::call_once(registered, [] {
-    cv::dnn::LayerFactory::registerLayer(kDepthwise5x5Layer, Depthwise5x5Layer::create);
-  });
+cv::Ptr<cv::dnn::Layer> makeDepthwise5x5Layer(cv::dnn::LayerParams& params) {
+  return cv::makePtr<Depthwise5x5Layer>(params);
 }
 
 }  // namespace sorvi

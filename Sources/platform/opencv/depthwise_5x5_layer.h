@@ -1,5 +1,7 @@
 #pragma once
 
+#include <opencv2/dnn.hpp>
+
 namespace sorvi {
 
 // The layer type the rewritten text models use for their 5x5 depthwise
@@ -7,7 +9,7 @@ namespace sorvi {
 // and bias [C]; two pixels of zero padding on every side; strides [y, 1].
 inline constexpr const char* kDepthwise5x5Layer = "sorvi.DepthwiseConv5x5";
 
-// Makes that layer type known to OpenCV's importer; later calls do nothing.
-void registerDepthwise5x5Layer();
+// The layer, made from the importer's parameters (setUpOpenCv registers it).
+cv::Ptr<cv::dnn::Layer> makeDepthwise5x5Layer(cv::dnn::LayerParams& params);
 
 }  // namespace sorvi

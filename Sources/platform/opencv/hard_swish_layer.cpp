@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <mutex>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -37,10 +36,6 @@ class HardSwishTimesSixLayer final : public cv::dnn::Layer {
  public:
   explicit HardSwishTimesSixLayer(const cv::dnn::LayerParams& params) { setParamsFrom(params); }
 
-  static cv::Ptr<cv::dnn::Layer> create(cv::dnn::LayerParams& params) {
-    return cv::makePtr<HardSwishTimesSixLayer>(params);
-  }
-
   // The output may take the input's place.
   bool getMemoryShapes(const std::vector<cv::dnn::MatShape>& inputs, int /*requiredOutputs*/,
                        std::vector<cv::dnn::MatShape>& outputs,
@@ -67,11 +62,8 @@ class HardSwishTimesSixLayer final : public cv::dnn::Layer {
 
 }  // namespace
 
-void registerHardSwishLayer() {
-  static std::once_flag registered;
-  std::call_once(registered, [] {
-    cv::dnn::LayerFactory::registerLayer(kHardSwishTimesSixLayer, HardSwishTimesSixLayer::create);
-  });
+cv::Ptr<cv::dnn::Layer> makeHardSwishLayer(cv::dnn::LayerParams& params) {
+  return cv::makePtr<HardSwishTimesSixLayer>(params);
 }
 
 }  // namespace sorvi

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <opencv2/dnn.hpp>
+
 namespace sorvi {
 
 // The layer type the rewritten text models use for x * min(max(x + 3, 0), 6):
@@ -7,7 +9,7 @@ namespace sorvi {
 // convolution that reads them.
 inline constexpr const char* kHardSwishTimesSixLayer = "sorvi.HardSwishTimesSix";
 
-// Makes that layer type known to OpenCV's importer; later calls do nothing.
-void registerHardSwishLayer();
+// The layer, made from the importer's parameters (setUpOpenCv registers it).
+cv::Ptr<cv::dnn::Layer> makeHardSwishLayer(cv::dnn::LayerParams& params);
 
 }  // namespace sorvi

@@ -1,5 +1,7 @@
 #include "platform/opencv/opencv_setup.h"
 
+#include <mutex>
+
 #include <opencv2/core/utility.hpp>
 #include <opencv2/core/utils/logger.hpp>
 
@@ -11,8 +13,12 @@ namespace sorvi {
 void setUpOpenCv() {
   cv::setNumThreads(1);
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-  registerHardSwishLayer();
-  registerDepthwise5x5Layer();
+  // The layer factory refuses a type registered twice.
+  static std::once_flag registered;
+  std::call_once(registered, [] {
+    cv::dnn::LayerFactory::registerLayer(kHardSwishTimesSixLayer, makeHardSwishLayer);
+    cv::dnn::LayerFactory::registerLayer(kDepthwise5x5Layer, makeDepthwise5x5Layer);
+  });
 }
 
 }  // namespace sorvi
