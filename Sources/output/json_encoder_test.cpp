@@ -25,7 +25,7 @@ TEST(JsonEncoder, WritesPresentMembersInFieldOrder) {
 
 TEST(JsonEncoder, EscapesQuotesSlashesAndControlsAndMendsInvalidUtf8) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"a/\"b\"\\c", R"(a\/\"b\"\\c)"},
+      {R"(a/"b"\c)", R"(a\/\"b\"\\c)"},
       {"a\nb\r\t\b\f\x01\x1f\x7f", "a\\nb\\r\\t\\b\\f\\u0001\\u001f\x7f"},
       {std::string("nul\0byte", 8), "nul\\u0000byte"},
       {"Äpfel 日本語 😀", "Äpfel 日本語 😀"},

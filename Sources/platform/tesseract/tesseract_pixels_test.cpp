@@ -40,26 +40,26 @@ TEST(PixelsOverWhite, CompositesOverWhiteAndNarrowsToGreyOrBitsWhenThereIsNoColo
 
 TEST(PixelsOverWhite, CutsAMostlyWhitePageDownToItsPrintAndFindsNothingInABlankImage) {
   // One grey pixel at (150, 2) of a white 200 x 200 image.
-  RasterImage image{.width = 200, .height = 200, .rgba = Bytes(200 * 200 * 4, 255)};
-  image.rgba[(2 * 200 + 150) * 4] = 0;
+  RasterImage image{.width = 200, .height = 200, .rgba = Bytes(200UL * 200 * 4, 255)};
+  image.rgba[(2UL * 200 + 150) * 4] = 0;
   auto pixels = pixelsOverWhite(image);
   ASSERT_TRUE(pixels.has_value());
   EXPECT_EQ(pixels->bytesPerPixel, 3);
   EXPECT_EQ((std::vector<int>{pixels->left, pixels->top, pixels->width, pixels->height}),
             (std::vector<int>{102, 0, 97, 51}));
   EXPECT_EQ(pixels->bytes.size(), 97U * 51U * 3U);
-  EXPECT_EQ(pixels->bytes[(2 * 97 + 48) * 3], 0);
+  EXPECT_EQ(pixels->bytes[(2UL * 97 + 48) * 3], 0);
   EXPECT_FALSE(pixels->blank());
 
   // Spread over the page, the print keeps its margin.
-  image.rgba[(190 * 200 + 10) * 4] = 0;
+  image.rgba[(190UL * 200 + 10) * 4] = 0;
   pixels = pixelsOverWhite(image);
   ASSERT_TRUE(pixels.has_value());
   EXPECT_EQ((std::vector<int>{pixels->left, pixels->top, pixels->width, pixels->height}),
             (std::vector<int>{0, 0, 200, 200}));
 
-  image.rgba[(190 * 200 + 10) * 4] = 255;
-  image.rgba[(2 * 200 + 150) * 4] = 255;
+  image.rgba[(190UL * 200 + 10) * 4] = 255;
+  image.rgba[(2UL * 200 + 150) * 4] = 255;
   pixels = pixelsOverWhite(image);
   ASSERT_TRUE(pixels.has_value());
   EXPECT_TRUE(pixels->blank());
